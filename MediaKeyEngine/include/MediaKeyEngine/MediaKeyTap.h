@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <semaphore>
+#include <thread>
+#include <vector>
+
+#include "MediaKeyEngine/EventTapPlatform.h"
+#include "MediaKeyEngine/MediaKey.h"
+
+namespace tonvara {
+
+// Intercepts media key-downs system-wide on a dedicated thread and asks `onKeyDown` whether
+// to swallow each one. Everything else passes through untouched.
+class MediaKeyTap {
+ public:
+  using OnKeyDown = std::function<bool(MediaKey)>;
+
+  static constexpr const char* kThreadName = "com.tonvara.MediaKeyTap";
+
+  // Uses the platform's event-tap services.
+  MediaKeyTap();
+  explicit MediaKeyTap(std::shared_ptr<EventTapPlatform> platform);
+  // Removes the tap and waits until its thread can no longer run the callback.
+  ~MediaKeyTap();
+
+  MediaKeyTap(const MediaKeyTap&) = delete;
+  MediaKeyTap& operator=(const MediaKeyTap&) = delete;
+
+  OnKeyDown onKeyDown() const;
+  void setOnKeyDown(OnKeyDown callback);
+
+  // Installs the tap; true when it is installed afterwards. Blocks until the tap thread has
+  // enabled it.
+  bool start();
+  // Removes the tap if installed. Does not wait for the tap thread.
+  void stop();
+  bool isInstalled() const;
+
+ private:
+  static EventRef callBack(std::uint32_t type, EventRef event, void* userInfo);
+  EventRef handleEvent(std::uint32_t type, EventRef event);
+  void runTapThread(std::shared_ptr<RunLoopSource> source, std::shared_ptr<EventTapPort> port,
+                    std::counting_semaphore<>& started);
+  void joinRetiredThreads();
+
+  const std::shared_ptr<EventTapPlatform> platform_;
+
+  std::mutex lifecycleLock_;
+  mutable std::mutex stateLock_;
+  std::shared_ptr<const OnKeyDown> onKeyDown_;
+  std::shared_ptr<EventTapPort> tap_;
+  std::shared_ptr<RunLoopSource> runLoopSource_;
+  std::thread tapThread_;
+  std::shared_ptr<RunLoop> tapRunLoop_;
+
+  // Threads told to stop but not yet joined; guarded by lifecycleLock_.
+  std::vector<std::thread> retiredThreads_;
+};
+
+}  // namespace tonvara

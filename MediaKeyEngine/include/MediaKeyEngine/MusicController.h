@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "MediaKeyEngine/ApplicationPlatform.h"
+#include "MediaKeyEngine/MediaKey.h"
+#include "MediaKeyEngine/WorkQueue.h"
+
+namespace tonvara {
+
+// The one part of the program that talks to the music application. Slow work runs on its
+// own serial queue so that callers return at once.
+class MusicController : public std::enable_shared_from_this<MusicController> {
+  struct Passkey {};
+
+ public:
+  using RunningApplications = std::function<ApplicationPlatform::RunningApplications()>;
+  using LaunchCompletion = std::function<void(bool isUp)>;
+  using LaunchApplication = std::function<void(LaunchCompletion completion)>;
+  using SendCommand = std::function<void(MediaKey key, bool afterLaunch)>;
+  // Not part of the four collaborators: the two queries that need no argument.
+  using AutomationStatusCheck = std::function<std::int32_t()>;
+  using PlayerStateQuery = std::function<bool()>;
+  using ScheduleRetry = std::function<void(std::function<void()> step)>;
+
+  enum class AutomationAccess { granted, denied, undetermined };
+
+  // How a play/pause sent right after a launch is expressed. Players that start playing by
+  // themselves when launched need `play`, or the toggle would pause what just started.
+  enum class PlayPauseAfterLaunch { toggle, play };
+
+  static constexpr std::string_view bundleID = "com.apple.Music";
+  static constexpr int kLaunchReadinessAttempts = 100;
+  static constexpr std::chrono::milliseconds kLaunchReadinessInterval{50};
+  static constexpr int kPlaybackAttempts = 10;
+  static constexpr std::chrono::milliseconds kPlaybackInterval{500};
+
+  // The platform's collaborators on a new "com.tonvara.music" queue.
+  static std::shared_ptr<MusicController> create();
+  static std::shared_ptr<MusicController> create(std::shared_ptr<SerialWorkQueue> queue,
+                                                 RunningApplications runningApplications,
+                                                 LaunchApplication launchApplication,
+                                                 SendCommand sendCommand,
+                                                 AutomationStatusCheck automationStatus,
+                                                 PlayerStateQuery isPlaying);
+
+  MusicController(Passkey, std::shared_ptr<SerialWorkQueue> queue,
+                  RunningApplications runningApplications, LaunchApplication launchApplication,
+                  SendCommand sendCommand, AutomationStatusCheck automationStatus,
+                  PlayerStateQuery isPlaying);
+
+  // Asked fresh each time, on the caller's thread.
+  bool isRunning() const;
+  // A fresh check that never prompts.
+  AutomationAccess automationAccess() const;
+  static AutomationAccess automationAccessFromStatus(std::int32_t status);
+
+  // Queues the key's work and returns at once.
+  void perform(MediaKey key, bool launchIfNeeded);
+  // Sends the key without launching and waits for it. Never call from a job of this queue.
+  void performAndWait(MediaKey key);
+
+  // Checks `isReady` one interval after the call, at most `attemptsRemaining` times; calls
+  // `completion` exactly once.
+  static void waitUntilReady(std::function<bool()> isReady, int attemptsRemaining,
+                             ScheduleRetry scheduleRetry, std::function<void()> completion);
+  // Checks `isPlaying` one interval after the call; while it is false and attempts remain,
+  // sends play again.
+  static void ensurePlaybackStarted(std::function<void()> sendPlay,
+                                    std::function<bool()> isPlaying, int attemptsRemaining,
+                                    ScheduleRetry scheduleRetry);
+
+  // The default launch: locate, open with activation, then wait on `waitQueue` for the handle
+  // to finish launching or terminate.
+  static LaunchApplication makeDefaultLaunchApplication(
+      std::shared_ptr<ApplicationPlatform> platform, std::shared_ptr<WorkQueue> waitQueue);
+  // The default send: a new scripting object per command, invoked by selector name.
+  static SendCommand makeDefaultSendCommand(std::shared_ptr<ApplicationPlatform> platform,
+                                            PlayPauseAfterLaunch afterLaunchMode);
+  static std::string_view selectorFor(MediaKey key);
+
+ private:
+  void sendAfterLaunch(MediaKey key);
+
+  const std::shared_ptr<SerialWorkQueue> queue_;
+  const RunningApplications runningApplications_;
+  const LaunchApplication launchApplication_;
+  const SendCommand sendCommand_;
+  const AutomationStatusCheck automationStatus_;
+  const PlayerStateQuery isPlaying_;
+};
+
+}  // namespace tonvara
