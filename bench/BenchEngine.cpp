@@ -41,11 +41,6 @@ BenchEngine::BenchEngine(MusicState musicState, MusicController::SendCommand sen
   callBack_ = *installed;
 }
 
-BenchEngine::~BenchEngine() {
-  router_.reset();
-  musicQueue_.reset();
-}
-
 void BenchEngine::drainMusicQueue() const {
   musicQueue_->sync([] {});
 }

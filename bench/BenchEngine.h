@@ -27,7 +27,6 @@ class BenchEngine {
 
   // `sendCommand` runs on the Music queue for every taken key.
   BenchEngine(MusicState musicState, MusicController::SendCommand sendCommand);
-  ~BenchEngine();
 
   BenchEngine(const BenchEngine&) = delete;
   BenchEngine& operator=(const BenchEngine&) = delete;
@@ -39,6 +38,7 @@ class BenchEngine {
   const BenchEventTapPlatform::InstalledCallBack& callBack() const { return callBack_; }
   // Waits until every job queued so far has run.
   void drainMusicQueue() const;
+  SerialWorkQueue& musicQueue() const { return *musicQueue_; }
 
  private:
   std::shared_ptr<BenchEventTapPlatform> platform_;

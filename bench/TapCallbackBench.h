@@ -18,7 +18,7 @@ inline constexpr std::array<CallBackFigure, 5> kCallBackFigures{{
     {"tap/non_system_event", "tap callback: non-system event (type 10), passed"},
     {"tap/media_key_up", "tap callback: media key-up, passed"},
     {"tap/key_down_passed", "tap callback: key-down passed (Music not running, pass through)"},
-    {"tap/key_down_taken", "tap callback: key-down taken (queued on the Music queue)"},
+    {"tap/key_down_taken", "tap callback: key-down taken, queued behind a busy Music queue"},
 }};
 
 }  // namespace tonvara::bench
