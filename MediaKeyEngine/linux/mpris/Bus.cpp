@@ -1,0 +1,115 @@
+#include "mpris/Bus.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+namespace tonvara::mpris {
+
+namespace {
+
+// Frees an sd_bus_error however the call ends.
+struct ErrorHolder {
+  sd_bus_error error = SD_BUS_ERROR_NULL;
+  ErrorHolder() = default;
+  ErrorHolder(const ErrorHolder&) = delete;
+  ErrorHolder& operator=(const ErrorHolder&) = delete;
+  ~ErrorHolder() { sd_bus_error_free(&error); }
+
+  CallResult result(int code) const {
+    CallResult outcome;
+    outcome.code = code;
+    if (code < 0 && error.name != nullptr) {
+      outcome.errorName = error.name;
+    }
+    return outcome;
+  }
+};
+
+struct MessageDeleter {
+  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+using MessagePtr = std::unique_ptr<sd_bus_message, MessageDeleter>;
+
+}  // namespace
+
+BusPtr openBus(const std::optional<std::string>& address, std::chrono::microseconds callTimeout) {
+  sd_bus* raw = nullptr;
+  BusPtr bus;
+  if (address) {
+    if (sd_bus_new(&raw) < 0) {
+      return nullptr;
+    }
+    bus.reset(raw);
+    if (sd_bus_set_address(raw, address->c_str()) < 0 || sd_bus_set_bus_client(raw, 1) < 0 ||
+        sd_bus_start(raw) < 0) {
+      return nullptr;
+    }
+  } else {
+    if (sd_bus_open_user(&raw) < 0) {
+      return nullptr;
+    }
+    bus.reset(raw);
+  }
+  sd_bus_set_method_call_timeout(raw, static_cast<std::uint64_t>(callTimeout.count()));
+  return bus;
+}
+
+bool CallResult::accessDenied() const {
+  return code == -EACCES || errorName == SD_BUS_ERROR_ACCESS_DENIED;
+}
+
+CallResult callMethod(sd_bus* bus, const std::string& destination, const char* path,
+                      const char* interface, const char* member) {
+  ErrorHolder holder;
+  sd_bus_message* reply = nullptr;
+  const int r = sd_bus_call_method(bus, destination.c_str(), path, interface, member, &holder.error,
+                                   &reply, "");
+  MessagePtr owned(reply);
+  return holder.result(r);
+}
+
+CallResult getStringProperty(sd_bus* bus, const std::string& destination, const char* path,
+                             const char* interface, const char* property, std::string& value) {
+  ErrorHolder holder;
+  char* text = nullptr;
+  const int r = sd_bus_get_property_string(bus, destination.c_str(), path, interface, property,
+                                           &holder.error, &text);
+  if (r >= 0 && text != nullptr) {
+    value = text;
+  }
+  std::free(text);  // NOLINT: sd-bus hands over a malloc'd string
+  return holder.result(r);
+}
+
+CallResult getBoolProperty(sd_bus* bus, const std::string& destination, const char* path,
+                           const char* interface, const char* property, bool& value) {
+  ErrorHolder holder;
+  int flag = 0;
+  const int r = sd_bus_get_property_trivial(bus, destination.c_str(), path, interface, property,
+                                            &holder.error, 'b', &flag);
+  if (r >= 0) {
+    value = flag != 0;
+  }
+  return holder.result(r);
+}
+
+BusConnections::BusConnections(std::optional<std::string> address,
+                               std::chrono::microseconds callTimeout)
+    : address_(std::move(address)), callTimeout_(callTimeout) {}
+
+sd_bus* BusConnections::forCurrentThread() {
+  const auto self = std::this_thread::get_id();
+  std::unique_lock lock(mutex_);
+  auto& slot = buses_[self];
+  lock.unlock();
+  // Only this thread touches its own slot; map nodes stay where they are.
+  if (slot && sd_bus_is_open(slot.get()) > 0) {
+    return slot.get();
+  }
+  slot = openBus(address_, callTimeout_);
+  return slot.get();
+}
+
+}  // namespace tonvara::mpris

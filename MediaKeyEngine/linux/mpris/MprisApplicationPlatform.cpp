@@ -1,0 +1,230 @@
+#include "mpris/MprisApplicationPlatform.h"
+
+#include <cerrno>
+#include <map>
+#include <utility>
+
+#include "MediaKeyEngine/MusicController.h"
+#include "mpris/ExecLine.h"
+#include "mpris/MprisPlayerObject.h"
+#include "mpris/ProcessLauncher.h"
+#include "mpris/ProgramPath.h"
+
+namespace tonvara::mpris {
+
+namespace {
+
+struct MessageDeleter {
+  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+
+// The object path of a D-Bus activatable application: "org.example.App" → "/org/example/App".
+std::string applicationObjectPath(const std::string& busName) {
+  std::string path = "/" + busName;
+  for (auto& c : path) {
+    if (c == '.') {
+      c = '/';
+    } else if (c == '-') {
+      c = '_';
+    }
+  }
+  return path;
+}
+
+// org.freedesktop.Application.Activate; a reply that is merely late still counts as started.
+CallResult activate(sd_bus* bus, const std::string& busName) {
+  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_message* reply = nullptr;
+  const std::string path = applicationObjectPath(busName);
+  const int r =
+      sd_bus_call_method(bus, busName.c_str(), path.c_str(), "org.freedesktop.Application",
+                         "Activate", &error, &reply, "a{sv}", 0);
+  std::unique_ptr<sd_bus_message, MessageDeleter> owned(reply);
+  CallResult result{r, error.name != nullptr ? error.name : ""};
+  sd_bus_error_free(&error);
+  if (r == -ETIMEDOUT || result.errorName == SD_BUS_ERROR_NO_REPLY) {
+    result.code = 0;
+  }
+  return result;
+}
+
+}  // namespace
+
+MprisApplicationPlatform::MprisApplicationPlatform(Options options)
+    : options_(std::move(options)),
+      lookup_(options_.xdgDirs),
+      connections_(std::make_shared<BusConnections>(options_.busAddress, options_.callTimeout)) {
+  refreshMusicEntryName();
+  PlayerDirectory::Options directoryOptions;
+  directoryOptions.busAddress = options_.busAddress;
+  directoryOptions.callTimeout = options_.callTimeout;
+  // The default application may have changed since it was last looked up.
+  directoryOptions.onPlayerAppeared = [this] { refreshMusicEntryName(); };
+  directory_ = std::make_unique<PlayerDirectory>(std::move(directoryOptions));
+}
+
+MprisApplicationPlatform::~MprisApplicationPlatform() { directory_.reset(); }
+
+std::optional<DesktopEntry> MprisApplicationPlatform::resolve(std::string_view bundleID) const {
+  if (bundleID != MusicController::bundleID) {
+    return std::nullopt;
+  }
+  return lookup_.defaultApplication(options_.audioMimeType);
+}
+
+void MprisApplicationPlatform::refreshMusicEntryName() {
+  const auto entry = resolve(MusicController::bundleID);
+  std::string name = entry ? entry->applicationName() : std::string();
+  std::lock_guard lock(mutex_);
+  musicEntryName_ = std::move(name);
+}
+
+std::string MprisApplicationPlatform::musicEntryName() const {
+  std::lock_guard lock(mutex_);
+  return musicEntryName_;
+}
+
+ApplicationPlatform::RunningApplications MprisApplicationPlatform::runningApplications(
+    std::string_view bundleID) {
+  if (bundleID != MusicController::bundleID) {
+    return {};
+  }
+  const auto name = musicEntryName();
+  RunningApplications result;
+  if (name.empty()) {
+    return result;
+  }
+  for (auto& player : directory_->players(name)) {
+    result.push_back(std::move(player.handle));
+  }
+  return result;
+}
+
+std::optional<std::string> MprisApplicationPlatform::urlForApplication(std::string_view bundleID) {
+  auto entry = resolve(bundleID);
+  if (!entry) {
+    return std::nullopt;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    musicEntryName_ = entry->applicationName();
+  }
+  return entry->path;
+}
+
+void MprisApplicationPlatform::openApplication(const std::string& url, bool activates,
+                                               OpenCompletion completion) {
+  const auto entry = DesktopEntry::load(url, DesktopEntry::idFromPath(url));
+  if (!entry || !MimeAppsLookup::isLaunchable(*entry)) {
+    completion(nullptr, "not a launchable application: " + url);
+    return;
+  }
+  const auto running = directory_->players(entry->applicationName());
+  if (!running.empty()) {
+    if (activates) {
+      if (sd_bus* bus = connections_->forCurrentThread()) {
+        callMethod(bus, running.front().owner, kMprisPath, kMprisRootInterface, "Raise");
+      }
+    }
+    completion(running.front().handle, std::nullopt);
+    return;
+  }
+  auto handle = std::make_shared<ApplicationHandle>();
+  if (auto error = launch(*entry, handle)) {
+    completion(nullptr, std::move(error));
+    return;
+  }
+  completion(handle, std::nullopt);
+}
+
+std::optional<std::string> MprisApplicationPlatform::launch(
+    const DesktopEntry& entry, const std::shared_ptr<ApplicationHandle>& handle) {
+  const std::string name = entry.applicationName();
+  if (entry.dbusActivatable) {
+    sd_bus* bus = connections_->forCurrentThread();
+    if (bus == nullptr) {
+      return "no session bus";
+    }
+    const auto result = activate(bus, name);
+    if (!result.ok()) {
+      return "activation failed: " + result.errorName;
+    }
+    directory_->watchLaunch(name, std::nullopt, handle);
+    return std::nullopt;
+  }
+  auto arguments = parseExecLine(entry.exec, {entry.icon, entry.name, entry.path});
+  if (!arguments) {
+    return "unusable Exec line: " + entry.exec;
+  }
+  const auto program = findProgram(arguments->front());
+  if (!program) {
+    return "program not found: " + arguments->front();
+  }
+  arguments->front() = *program;
+  std::map<std::string, std::string> environment;
+  if (options_.busAddress) {
+    environment["DBUS_SESSION_BUS_ADDRESS"] = *options_.busAddress;
+  }
+  const auto pid = spawnProcess(*arguments, environment, entry.workingDirectory);
+  if (!pid) {
+    return "cannot start " + *program;
+  }
+  directory_->watchLaunch(name, *pid, handle);
+  return std::nullopt;
+}
+
+std::optional<std::string> MprisApplicationPlatform::firstPlayer(std::string_view bundleID) const {
+  if (bundleID != MusicController::bundleID) {
+    return std::nullopt;
+  }
+  const auto name = musicEntryName();
+  if (name.empty()) {
+    return std::nullopt;
+  }
+  auto players = directory_->players(name);
+  if (players.empty()) {
+    return std::nullopt;
+  }
+  return std::move(players.front().owner);
+}
+
+std::unique_ptr<ScriptableApplication> MprisApplicationPlatform::scriptableApplication(
+    std::string_view bundleID) {
+  auto owner = firstPlayer(bundleID);
+  if (!owner) {
+    return nullptr;
+  }
+  return std::make_unique<MprisPlayerObject>(connections_, std::move(*owner));
+}
+
+std::optional<bool> MprisApplicationPlatform::isPlayerPlaying(std::string_view bundleID) {
+  const auto owner = firstPlayer(bundleID);
+  sd_bus* bus = owner ? connections_->forCurrentThread() : nullptr;
+  if (bus == nullptr) {
+    return std::nullopt;
+  }
+  std::string status;
+  if (!getStringProperty(bus, *owner, kMprisPath, kMprisPlayerInterface, "PlaybackStatus", status)
+           .ok()) {
+    return std::nullopt;
+  }
+  return status == "Playing";
+}
+
+std::int32_t MprisApplicationPlatform::determinePermissionToAutomate(std::string_view bundleID,
+                                                                     bool /*askUserIfNeeded*/) {
+  const auto owner = firstPlayer(bundleID);
+  sd_bus* bus = owner ? connections_->forCurrentThread() : nullptr;
+  if (bus == nullptr) {
+    return kAutomationProcessNotFound;
+  }
+  std::string identity;
+  const auto result =
+      getStringProperty(bus, *owner, kMprisPath, kMprisRootInterface, "Identity", identity);
+  if (result.ok()) {
+    return kAutomationGranted;
+  }
+  return result.accessDenied() ? kAutomationNotPermitted : kAutomationProcessNotFound;
+}
+
+}  // namespace tonvara::mpris
