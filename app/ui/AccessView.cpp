@@ -1,0 +1,249 @@
+#include "AccessView.h"
+
+#include <QApplication>
+#include <QEasingCurve>
+#include <QGraphicsOpacityEffect>
+#include <QPropertyAnimation>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace tonvara::ui {
+namespace {
+
+constexpr double kDeadBand = 1.0;
+constexpr int kColumnSpacing = 18;
+constexpr int kCardSpacing = 14;
+
+// A critically damped spring (response 0.3 s, damping fraction 1: no overshoot), run until it
+// has settled to within a thousandth.
+constexpr double kSpringResponse = 0.3;
+constexpr int kSpringDurationMs = 450;
+
+qreal criticallyDampedSpring(qreal progress) {
+  const double omega = 2 * M_PI / kSpringResponse;
+  const auto position = [omega](double seconds) {
+    return 1 - (1 + omega * seconds) * std::exp(-omega * seconds);
+  };
+  const double end = kSpringDurationMs / 1000.0;
+  return position(progress * end) / position(end);
+}
+
+QLabel* makeLabel(style::TextStyle textStyle, QFont::Weight weight, bool secondary) {
+  auto* label = new QLabel;
+  style::applyTextLook(*label, textStyle, weight, secondary);
+  label->setWordWrap(true);
+  return label;
+}
+
+QVBoxLayout* column(QWidget* owner, int spacing) {
+  auto* layout = new QVBoxLayout(owner);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(spacing);
+  return layout;
+}
+
+}  // namespace
+
+bool desktopPrefersReducedMotion() { return !QApplication::isEffectEnabled(Qt::UI_General); }
+
+AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight maxViewportHeight,
+                       ViewportHeightChange onViewportHeightChange, QWidget* parent)
+    : QWidget(parent),
+      model_(&model),
+      maxViewportHeight_(std::move(maxViewportHeight)),
+      onViewportHeightChange_(std::move(onViewportHeightChange)),
+      reduceMotion_(desktopPrefersReducedMotion()),
+      viewportHeight_(maxViewportHeight_()),
+      scrollArea_(new QScrollArea),
+      content_(new QWidget),
+      headingBlock_(new QWidget),
+      headingTitle_(makeLabel(style::TextStyle::title2, QFont::DemiBold, false)),
+      headingDetail_(makeLabel(style::TextStyle::callout, QFont::Normal, true)),
+      stepCards_(new QWidget),
+      accessibilityCard_(new StepCardWidget),
+      automationCard_(new StepCardWidget),
+      recovery_(new QWidget),
+      recoveryAccessibilityCard_(new StepCardWidget),
+      recoveryAutomationCard_(new StepCardWidget),
+      statusCard_(new PermissionStatusCard),
+      doneButton_(new CapsuleButton(QStringLiteral("Done"))),
+      transition_(new QParallelAnimationGroup(this)) {
+  auto* heading = column(headingBlock_, 5);
+  heading->addWidget(headingTitle_);
+  heading->addWidget(headingDetail_);
+
+  auto* steps = column(stepCards_, kCardSpacing);
+  steps->addWidget(accessibilityCard_);
+  steps->addWidget(automationCard_);
+
+  auto* recovery = column(recovery_, kCardSpacing);
+  auto* headline = makeLabel(style::TextStyle::headline, QFont::DemiBold, false);
+  headline->setText(QStringLiteral("Permission needs attention"));
+  recovery->addWidget(headline);
+  recovery->addWidget(recoveryAccessibilityCard_);
+  recovery->addWidget(recoveryAutomationCard_);
+
+  auto* contents = new QVBoxLayout(content_);
+  contents->setContentsMargins(28, 28, 28, 22);
+  contents->setSpacing(kColumnSpacing);
+  contents->addWidget(headingBlock_);
+  contents->addWidget(stepCards_);
+  contents->addWidget(recovery_);
+  contents->addWidget(statusCard_);
+  contents->addWidget(doneButton_);
+  contents->addStretch(1);
+  scrollArea_->setWidget(content_);
+  // The window's backdrop shows through the scroll area and the column.
+  content_->setAutoFillBackground(false);
+  scrollArea_->setWidgetResizable(true);
+  scrollArea_->setFrameShape(QFrame::NoFrame);
+  scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  scrollArea_->viewport()->setAutoFillBackground(false);
+  scrollArea_->setFixedSize(kWidth, qRound(viewportHeight_));
+
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scrollArea_, 0, Qt::AlignTop | Qt::AlignHCenter);
+  setFixedWidth(kWidth);
+
+  for (StepCardWidget* card :
+       {accessibilityCard_, automationCard_, recoveryAccessibilityCard_, recoveryAutomationCard_}) {
+    connect(card, &StepCardWidget::actionTriggered, this, &AccessView::runAction);
+  }
+  for (PermissionStatusRowWidget* row :
+       {&statusCard_->accessibilityRow(), &statusCard_->automationRow()}) {
+    connect(row, &PermissionStatusRowWidget::actionTriggered, this, &AccessView::runAction);
+  }
+  connect(doneButton_, &QAbstractButton::clicked, this, &AccessView::doneRequested);
+  connect(&model, &UiModel::stateChanged, this, &AccessView::render);
+
+  heightReader_ = new ContentHeightReader(
+      *content_, scheduler, [this] { return measureContent(); },
+      [this](double height) { fitViewport(height); });
+  render();
+}
+
+bool AccessView::isAnimating() const { return transition_->state() == QAbstractAnimation::Running; }
+
+bool AccessView::isRecoveryShown() const { return !recovery_->isHidden(); }
+
+bool AccessView::isDoneButtonShown() const { return !doneButton_->isHidden(); }
+
+void AccessView::fitViewport(double contentHeight) {
+  const double target = std::min(std::max(contentHeight, kMinViewportHeight), maxViewportHeight_());
+  if (std::abs(viewportHeight_ - target) <= kDeadBand) {
+    return;
+  }
+  viewportHeight_ = target;
+  scrollArea_->setFixedHeight(qRound(target));
+  if (onViewportHeightChange_) {
+    onViewportHeightChange_(target);
+  }
+}
+
+void AccessView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (model_) {
+    model_->refreshPermissions();
+  }
+}
+
+void AccessView::setHeading(const QString& title, const QString& detail, int topInset) {
+  headingTitle_->setText(title);
+  headingDetail_->setText(detail);
+  headingBlock_->layout()->setContentsMargins(0, topInset, 0, 0);
+}
+
+void AccessView::render() {
+  if (!model_) {
+    return;
+  }
+  const UiModel& model = *model_;
+  presentation_ = presentationFor(model);
+  const bool setup = presentation_ == AccessPresentation::setup;
+
+  if (setup) {
+    setHeading(QStringLiteral("Set up Tonvara"),
+               QStringLiteral("Grant the two permissions below so your media keys control Music."),
+               0);
+  } else {
+    setHeading(QStringLiteral("Permissions"),
+               QStringLiteral("Access Tonvara needs to control Music."), 4);
+  }
+  accessibilityCard_->apply(accessibilityStep(model, true));
+  automationCard_->apply(automationStep(model, true));
+  recoveryAccessibilityCard_->apply(accessibilityStep(model, false));
+  recoveryAutomationCard_->apply(automationStep(model, false));
+  statusCard_->apply(model);
+
+  stepCards_->setVisible(setup);
+  // The recovery section belongs to the status layout: during the setup the numbered steps
+  // already show both permissions.
+  recovery_->setVisible(!setup && model.needsAttention());
+  statusCard_->setVisible(!setup);
+  doneButton_->setVisible(!setup && model.accessSetupCompleted());
+
+  const bool permissionsChanged =
+      (shownAccessibility_ && *shownAccessibility_ != model.hasAccessibility()) ||
+      (shownAutomation_ && *shownAutomation_ != model.automationStatus());
+  shownAccessibility_ = model.hasAccessibility();
+  shownAutomation_ = model.automationStatus();
+  if (permissionsChanged) {
+    settleCards();
+    if (!reduceMotion_) {
+      animateChange();
+    }
+  }
+  heightReader_->layoutChanged();
+}
+
+void AccessView::settleCards() {
+  transition_->stop();
+  transition_->clear();
+  for (StepCardWidget* card :
+       {accessibilityCard_, automationCard_, recoveryAccessibilityCard_, recoveryAutomationCard_}) {
+    card->opacityEffect().setOpacity(card->targetOpacity());
+  }
+}
+
+void AccessView::animateChange() {
+  // Where the platform cannot morph one card into the next, the cards settle into their new
+  // look with a fade on the spring.
+  QEasingCurve spring;
+  spring.setCustomType(criticallyDampedSpring);
+  for (StepCardWidget* card :
+       {accessibilityCard_, automationCard_, recoveryAccessibilityCard_, recoveryAutomationCard_}) {
+    if (card->isHidden()) {
+      continue;
+    }
+    auto* fade = new QPropertyAnimation(&card->opacityEffect(), "opacity");
+    fade->setStartValue(card->targetOpacity() * 0.3);
+    fade->setEndValue(card->targetOpacity());
+    fade->setDuration(kSpringDurationMs);
+    fade->setEasingCurve(spring);
+    transition_->addAnimation(fade);
+  }
+  if (transition_->animationCount() > 0) {
+    transition_->start();
+  }
+}
+
+double AccessView::measureContent() const {
+  QLayout* layout = content_->layout();
+  int width = kWidth;
+  if (scrollArea_->verticalScrollBar()->isVisible()) {
+    width -= scrollArea_->verticalScrollBar()->width();
+  }
+  return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                     : layout->totalSizeHint().height();
+}
+
+void AccessView::runAction(PermissionAction action) {
+  if (model_) {
+    perform(action, *model_);
+  }
+}
+
+}  // namespace tonvara::ui

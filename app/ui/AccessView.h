@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QLabel>
+#include <QParallelAnimationGroup>
+#include <QPointer>
+#include <QScrollArea>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "AccessSteps.h"
+#include "CapsuleButton.h"
+#include "ContentHeightReader.h"
+#include "PermissionStatusCard.h"
+#include "Scheduler.h"
+#include "StepCardWidget.h"
+#include "UiModel.h"
+
+namespace tonvara::ui {
+
+// The desktop's "reduce motion" wish, as far as the platform theme tells it (no UI effects).
+bool desktopPrefersReducedMotion();
+
+// The content of the Access window: the numbered setup steps until the setup has been completed
+// once, then the permission status with a Done button. Everything shown follows the model on
+// each change; the view keeps only its viewport height.
+class AccessView final : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 520;
+  static constexpr double kMinViewportHeight = 260;
+
+  using MaxViewportHeight = std::function<double()>;
+  using ViewportHeightChange = std::function<void(double height)>;
+
+  AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight maxViewportHeight,
+             ViewportHeightChange onViewportHeightChange, QWidget* parent = nullptr);
+
+  // Clamps the content's height to the viewport's bounds and, when that moves the viewport by
+  // more than a point, adopts it and reports it.
+  void fitViewport(double contentHeight);
+  double viewportHeight() const { return viewportHeight_; }
+
+  AccessPresentation presentation() const { return presentation_; }
+  bool reduceMotion() const { return reduceMotion_; }
+  void setReduceMotion(bool reduceMotion) { reduceMotion_ = reduceMotion; }
+  // A spring transition after a permission changed is running.
+  bool isAnimating() const;
+
+  // The parts, for the window and for inspection.
+  const QLabel& headingTitle() const { return *headingTitle_; }
+  const QLabel& headingDetail() const { return *headingDetail_; }
+  StepCardWidget& accessibilityCard() { return *accessibilityCard_; }
+  StepCardWidget& automationCard() { return *automationCard_; }
+  bool isRecoveryShown() const;
+  StepCardWidget& recoveryAccessibilityCard() { return *recoveryAccessibilityCard_; }
+  StepCardWidget& recoveryAutomationCard() { return *recoveryAutomationCard_; }
+  PermissionStatusCard& statusCard() { return *statusCard_; }
+  CapsuleButton& doneButton() { return *doneButton_; }
+  bool isDoneButtonShown() const;
+  QScrollArea& scrollArea() { return *scrollArea_; }
+
+ signals:
+  // The Done button: close the window.
+  void doneRequested();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void render();
+  void setHeading(const QString& title, const QString& detail, int topInset);
+  // Ends a running transition with every card at its state's opacity.
+  void settleCards();
+  void animateChange();
+  double measureContent() const;
+  void runAction(PermissionAction action);
+
+  QPointer<UiModel> model_;
+  MaxViewportHeight maxViewportHeight_;
+  ViewportHeightChange onViewportHeightChange_;
+  bool reduceMotion_;
+  double viewportHeight_;
+  AccessPresentation presentation_ = AccessPresentation::setup;
+  std::optional<bool> shownAccessibility_;
+  std::optional<AutomationAccess> shownAutomation_;
+
+  QScrollArea* scrollArea_;
+  QWidget* content_;
+  QWidget* headingBlock_;
+  QLabel* headingTitle_;
+  QLabel* headingDetail_;
+  QWidget* stepCards_;
+  StepCardWidget* accessibilityCard_;
+  StepCardWidget* automationCard_;
+  QWidget* recovery_;
+  StepCardWidget* recoveryAccessibilityCard_;
+  StepCardWidget* recoveryAutomationCard_;
+  PermissionStatusCard* statusCard_;
+  CapsuleButton* doneButton_;
+  QParallelAnimationGroup* transition_;
+  ContentHeightReader* heightReader_;
+};
+
+}  // namespace tonvara::ui

@@ -1,0 +1,36 @@
+#include "MenuBarLabel.h"
+
+#include <QCursor>
+
+#include "MenuContent.h"
+#include "Symbols.h"
+
+namespace tonvara::ui {
+
+MenuBarLabel::MenuBarLabel(UiModel& model, MenuContent& menu, QObject* parent)
+    : QObject(parent), model_(&model), menu_(&menu) {
+  tray_.setToolTip(QStringLiteral("Tonvara"));
+  tray_.setContextMenu(&menu);
+  // Trays differ: some open the context menu only on a right click. A left click opens it too.
+  connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+    if (why == QSystemTrayIcon::Trigger && menu_ && !menu_->isVisible()) {
+      menu_->popup(QCursor::pos());
+    }
+  });
+  connect(&model, &UiModel::stateChanged, this, &MenuBarLabel::sync);
+  sync();
+}
+
+void MenuBarLabel::sync() {
+  if (!model_) {
+    return;
+  }
+  const QString name = model_->menuBarSymbolName();
+  if (name == symbolName_) {
+    return;
+  }
+  symbolName_ = name;
+  tray_.setIcon(symbolIcon(name));
+}
+
+}  // namespace tonvara::ui

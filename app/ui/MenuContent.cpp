@@ -1,0 +1,148 @@
+#include "MenuContent.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QSignalBlocker>
+
+namespace tonvara::ui {
+namespace {
+
+const QKeySequence kQuitSequence(Qt::CTRL | Qt::Key_Q);
+
+// Ctrl+Q (Command-Q on macOS) for the whole application. A shortcut that lives only on a tray
+// menu's action finds no window to belong to, so key presses are watched application-wide;
+// while the menu is open they reach it through the menu's keyboard grab.
+class QuitShortcut final : public QObject {
+ public:
+  QuitShortcut(QAction& quit, QObject* parent) : QObject(parent), quit_(&quit) {
+    qApp->installEventFilter(this);
+  }
+  ~QuitShortcut() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) {
+      return false;
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->keyCombination() != kQuitSequence[0] || !quit_ || !quit_->isEnabled()) {
+      return false;
+    }
+    if (event->type() == QEvent::ShortcutOverride) {
+      // Claim the key so no other shortcut takes it; the press follows.
+      event->accept();
+      return true;
+    }
+    if (!key->isAutoRepeat()) {
+      quit_->trigger();
+    }
+    return true;
+  }
+
+ private:
+  QPointer<QAction> quit_;
+};
+
+}  // namespace
+
+MenuContent::MenuContent(UiModel& model, QWidget* parent)
+    : QMenu(parent),
+      model_(&model),
+      setup_(addAction(QStringLiteral("Set Up Permissions…"))),
+      enabled_(nullptr),
+      whenNotRunningMenu_(nullptr),
+      launchMusic_(nullptr),
+      passThrough_(nullptr),
+      launchAtLogin_(nullptr),
+      about_(nullptr),
+      checkForUpdates_(nullptr),
+      quit_(nullptr),
+      quitShortcut_(nullptr) {
+  addSeparator();
+  enabled_ = addAction(QStringLiteral("Enabled"));
+  enabled_->setCheckable(true);
+
+  whenNotRunningMenu_ = addMenu(QStringLiteral("When Music isn't running"));
+  auto* policies = new QActionGroup(whenNotRunningMenu_);
+  policies->setExclusive(true);
+  launchMusic_ = whenNotRunningMenu_->addAction(QStringLiteral("Launch Music"));
+  passThrough_ = whenNotRunningMenu_->addAction(QStringLiteral("Pass keys to other apps"));
+  for (QAction* option : {launchMusic_, passThrough_}) {
+    option->setCheckable(true);
+    policies->addAction(option);
+  }
+
+  launchAtLogin_ = addAction(QStringLiteral("Launch at Login"));
+  launchAtLogin_->setCheckable(true);
+  addSeparator();
+  about_ = addAction(QStringLiteral("About Tonvara"));
+  checkForUpdates_ = addAction(QStringLiteral("Check for Updates…"));
+  quit_ = addAction(QStringLiteral("Quit Tonvara"));
+  // Without NoRole macOS moves a "Quit" item out of the tray menu into the application menu.
+  quit_->setMenuRole(QAction::NoRole);
+  // Shown next to the title; the key itself is handled application-wide below.
+  quit_->setShortcut(kQuitSequence);
+  quit_->setShortcutContext(Qt::WidgetShortcut);
+  quitShortcut_ = new QuitShortcut(*quit_, this);
+
+  connect(setup_, &QAction::triggered, this, [this] {
+    if (model_) model_->showAccessWindow();
+  });
+  connect(enabled_, &QAction::triggered, this, [this](bool checked) {
+    if (model_) model_->setEnabled(checked);
+    sync();
+  });
+  connect(launchMusic_, &QAction::triggered, this,
+          [this] { chooseWhenNotRunning(WhenNotRunning::launchMusic); });
+  connect(passThrough_, &QAction::triggered, this,
+          [this] { chooseWhenNotRunning(WhenNotRunning::passThrough); });
+  connect(launchAtLogin_, &QAction::triggered, this, [this](bool checked) {
+    if (model_) model_->setLoginEnabled(checked);
+    sync();
+  });
+  connect(about_, &QAction::triggered, this, [this] {
+    if (model_) model_->showAbout();
+  });
+  connect(checkForUpdates_, &QAction::triggered, this, [this] {
+    if (model_ && model_->canCheckForUpdates()) model_->checkForUpdates();
+  });
+  connect(quit_, &QAction::triggered, this, [this] {
+    if (model_) model_->quit();
+  });
+
+  connect(this, &QMenu::aboutToShow, this, [this] {
+    if (model_) model_->refreshPermissions();
+    sync();
+  });
+  connect(&model, &UiModel::stateChanged, this, &MenuContent::sync);
+  sync();
+}
+
+MenuContent::~MenuContent() = default;
+
+void MenuContent::chooseWhenNotRunning(WhenNotRunning policy) {
+  if (model_) {
+    model_->setWhenNotRunning(policy);
+  }
+  sync();
+}
+
+void MenuContent::sync() {
+  if (!model_) {
+    return;
+  }
+  // Checks always show the model's values, whatever the click toggled.
+  const QSignalBlocker blockEnabled(enabled_);
+  const QSignalBlocker blockLaunch(launchMusic_);
+  const QSignalBlocker blockPass(passThrough_);
+  const QSignalBlocker blockLogin(launchAtLogin_);
+  enabled_->setChecked(model_->enabled());
+  const bool launch = model_->whenNotRunning() == WhenNotRunning::launchMusic;
+  launchMusic_->setChecked(launch);
+  passThrough_->setChecked(!launch);
+  launchAtLogin_->setChecked(model_->loginEnabled());
+  checkForUpdates_->setEnabled(model_->canCheckForUpdates());
+}
+
+}  // namespace tonvara::ui

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "MediaKeyEngine/EngineSettings.h"
+#include "MediaKeyEngine/MusicController.h"
+
+namespace tonvara::ui {
+
+using AutomationAccess = MusicController::AutomationAccess;
+
+// What the menu, the tray icon and the Access window read from the application's model and
+// ask of it. The widgets hold no state of their own beyond presentation: every change the model
+// publishes is announced by stateChanged(), after which they redraw from the getters.
+// Main thread only.
+class UiModel : public QObject {
+  Q_OBJECT
+
+ public:
+  using QObject::QObject;
+
+  virtual bool enabled() const = 0;
+  virtual WhenNotRunning whenNotRunning() const = 0;
+  virtual bool loginEnabled() const = 0;
+  virtual bool canCheckForUpdates() const = 0;
+  virtual bool hasAccessibility() const = 0;
+  virtual bool hasRequestedAccessibility() const = 0;
+  virtual AutomationAccess automationStatus() const = 0;
+  virtual bool automationDenied() const = 0;
+  virtual bool accessSetupCompleted() const = 0;
+  virtual bool needsAttention() const = 0;
+  virtual QString menuBarSymbolName() const = 0;
+
+  // Setters apply, persist and publish; the widgets then show what the model publishes.
+  virtual void setEnabled(bool enabled) = 0;
+  virtual void setWhenNotRunning(WhenNotRunning policy) = 0;
+  virtual void setLoginEnabled(bool enabled) = 0;
+
+  virtual void refreshPermissions() = 0;
+  virtual void requestAccessibility() = 0;
+  virtual void requestAutomation() = 0;
+  virtual void openAccessibilitySettings() = 0;
+  virtual void openAutomationSettings() = 0;
+
+  // The menu's first item: the model's Access window controller, made on first use.
+  virtual void showAccessWindow() = 0;
+  // Brings the application forward and runs the updater's own user-driven check.
+  virtual void checkForUpdates() = 0;
+  // The platform's standard About box, in front of other applications.
+  virtual void showAbout();
+  // The application's normal termination path.
+  virtual void quit();
+
+ signals:
+  // After any published property was assigned.
+  void stateChanged();
+};
+
+}  // namespace tonvara::ui
