@@ -136,14 +136,10 @@ void PlayerDirectory::run() {
       nextConnect_ = Clock::now() + kReconnectInterval;
     }
     if (bus_) {
-      // Calls made while querying leave signals queued: process again after them.
-      if (!processMessages()) {
-        disconnect();
-      } else {
+      if (processMessages()) {
         queryDueEntries();
-        if (!processMessages()) {
-          disconnect();
-        }
+      } else {
+        disconnect();
       }
     }
     if (changed_) {
@@ -165,6 +161,7 @@ bool PlayerDirectory::processMessages() {
   int r = 0;
   while ((r = sd_bus_process(bus_.get(), nullptr)) > 0) {
   }
+  releaseFinishedQueries();
   return r >= 0 && sd_bus_is_open(bus_.get()) > 0;
 }
 
@@ -184,6 +181,11 @@ bool PlayerDirectory::connect() {
 }
 
 void PlayerDirectory::disconnect() {
+  releaseFinishedQueries();
+  for (const auto& [slot, query] : queries_) {
+    sd_bus_slot_unref(slot);
+  }
+  queries_.clear();
   if (matchSlot_ != nullptr) {
     sd_bus_slot_unref(matchSlot_);
     matchSlot_ = nullptr;
@@ -247,34 +249,86 @@ void PlayerDirectory::nameOwnerChanged(const std::string& name, const std::strin
     return;
   }
   // Until DesktopEntry is read the bus name stands in for it; it usually agrees.
-  names_[name] = NameRecord{newOwner, entryNameFromBusName(name), false, 0, Clock::now()};
+  NameRecord record;
+  record.owner = newOwner;
+  record.entryName = entryNameFromBusName(name);
+  record.nextQuery = Clock::now();
+  record.generation = ++nextGeneration_;
+  names_[name] = std::move(record);
   appeared_ = true;
 }
 
 void PlayerDirectory::queryDueEntries() {
+  // Asked without waiting, so that a hung player cannot hold up the picture of the others.
   const auto now = Clock::now();
   for (auto& [name, record] : names_) {
-    if (record.entryConfirmed || record.queryAttempts >= kQueryAttempts || record.nextQuery > now) {
+    if (record.entryConfirmed || record.queryInFlight || record.queryAttempts >= kQueryAttempts ||
+        record.nextQuery > now) {
       continue;
     }
     ++record.queryAttempts;
-    std::string entry;
-    const auto result = getStringProperty(bus_.get(), record.owner, kMprisPath, kMprisRootInterface,
-                                          "DesktopEntry", entry);
-    if (result.ok()) {
-      record.entryConfirmed = true;
-      if (!entry.empty() && normalizedEntryName(entry) != record.entryName) {
-        record.entryName = normalizedEntryName(entry);
-        changed_ = true;
-      }
-    } else if (result.accessDenied() || result.errorName == SD_BUS_ERROR_UNKNOWN_PROPERTY ||
-               result.errorName == SD_BUS_ERROR_INVALID_ARGS) {
-      // The bus name's suggestion stays.
-      record.entryConfirmed = true;
-    } else {
+    sd_bus_slot* slot = nullptr;
+    if (sd_bus_call_method_async(bus_.get(), &slot, record.owner.c_str(), kMprisPath,
+                                 "org.freedesktop.DBus.Properties", "Get", &onDesktopEntryReply,
+                                 this, "ss", kMprisRootInterface, "DesktopEntry") < 0) {
       record.nextQuery = now + kQueryRetryInterval;
+      continue;
     }
+    record.queryInFlight = true;
+    queries_[slot] = Query{name, record.generation};
   }
+}
+
+int PlayerDirectory::onDesktopEntryReply(sd_bus_message* reply, void* userdata,
+                                         sd_bus_error* /*error*/) {
+  auto* self = static_cast<PlayerDirectory*>(userdata);
+  self->desktopEntryReplied(sd_bus_get_current_slot(sd_bus_message_get_bus(reply)), reply);
+  return 0;
+}
+
+void PlayerDirectory::desktopEntryReplied(sd_bus_slot* slot, sd_bus_message* reply) {
+  const auto query = queries_.find(slot);
+  if (query == queries_.end()) {
+    return;
+  }
+  // The slot is released after dispatching, not inside its own callback.
+  finishedQueries_.push_back(slot);
+  const auto record = names_.find(query->second.name);
+  const bool current =
+      record != names_.end() && record->second.generation == query->second.generation;
+  queries_.erase(query);
+  if (!current) {
+    return;
+  }
+  auto& name = record->second;
+  name.queryInFlight = false;
+  const sd_bus_error* error = sd_bus_message_get_error(reply);
+  const char* entry = nullptr;
+  if (error == nullptr && sd_bus_message_read(reply, "v", "s", &entry) >= 0) {
+    name.entryConfirmed = true;
+    if (entry != nullptr && *entry != '\0' && normalizedEntryName(entry) != name.entryName) {
+      name.entryName = normalizedEntryName(entry);
+      changed_ = true;
+    }
+    return;
+  }
+  const bool definitive =
+      error != nullptr && (sd_bus_error_has_name(error, SD_BUS_ERROR_ACCESS_DENIED) ||
+                           sd_bus_error_has_name(error, SD_BUS_ERROR_UNKNOWN_PROPERTY) ||
+                           sd_bus_error_has_name(error, SD_BUS_ERROR_INVALID_ARGS));
+  if (definitive) {
+    // The bus name's suggestion stays.
+    name.entryConfirmed = true;
+  } else {
+    name.nextQuery = Clock::now() + kQueryRetryInterval;
+  }
+}
+
+void PlayerDirectory::releaseFinishedQueries() {
+  for (sd_bus_slot* slot : finishedQueries_) {
+    sd_bus_slot_unref(slot);
+  }
+  finishedQueries_.clear();
 }
 
 void PlayerDirectory::publish() {
@@ -365,7 +419,8 @@ void PlayerDirectory::waitForWork() {
       deadline = std::min(deadline, Clock::now() + std::chrono::microseconds(left));
     }
     for (const auto& [name, record] : names_) {
-      if (!record.entryConfirmed && record.queryAttempts < kQueryAttempts) {
+      if (!record.entryConfirmed && !record.queryInFlight &&
+          record.queryAttempts < kQueryAttempts) {
         deadline = std::min(deadline, record.nextQuery);
       }
     }

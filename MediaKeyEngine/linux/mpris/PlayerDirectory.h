@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -57,8 +58,15 @@ class PlayerDirectory {
     std::string owner;
     std::string entryName;  // from the bus name until DesktopEntry has been read
     bool entryConfirmed = false;
+    bool queryInFlight = false;
     int queryAttempts = 0;
     Clock::time_point nextQuery{};
+    std::uint64_t generation = 0;
+  };
+  // A DesktopEntry read on its way; its reply only counts for the record it was sent for.
+  struct Query {
+    std::string name;
+    std::uint64_t generation = 0;
   };
   struct OwnerRecord {
     std::shared_ptr<ApplicationHandle> handle;
@@ -81,6 +89,9 @@ class PlayerDirectory {
   void disconnect();
   void seed();
   void queryDueEntries();
+  static int onDesktopEntryReply(sd_bus_message* reply, void* userdata, sd_bus_error* error);
+  void desktopEntryReplied(sd_bus_slot* slot, sd_bus_message* reply);
+  void releaseFinishedQueries();
   void publish();
   void reapChildren();
   void waitForWork();
@@ -97,6 +108,9 @@ class PlayerDirectory {
   sd_bus_slot* matchSlot_ = nullptr;
   Clock::time_point nextConnect_{};
   std::map<std::string, NameRecord> names_;
+  std::uint64_t nextGeneration_ = 0;
+  std::map<sd_bus_slot*, Query> queries_;
+  std::vector<sd_bus_slot*> finishedQueries_;
   std::map<std::string, OwnerRecord> owners_;
   std::uint64_t nextSequence_ = 0;
   bool changed_ = false;

@@ -1,6 +1,7 @@
 // Starting the default audio player, alone and through the music controller.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -106,10 +107,20 @@ TEST_F(MprisLaunchTest, APlayerThatStartsPlayingIsNotToggledOff) {
   auto platform = makeSharedPlatform();
   auto controller = makeController(platform);
   controller->perform(MediaKey::playPause, true);
-  ASSERT_TRUE(waitFor([&] { return bus_->playbackStatus(Mpv::kBusName) == "Playing"; }, 10s));
-  // Past the first playback check.
-  std::this_thread::sleep_for(1500ms);
-  EXPECT_EQ(bus_->playbackStatus(Mpv::kBusName), "Playing");
+  // Every state the player passes through until past the first playback check.
+  std::vector<std::string> states;
+  const auto until = std::chrono::steady_clock::now() + 3s;
+  while (std::chrono::steady_clock::now() < until) {
+    const auto status = bus_->playbackStatus(Mpv::kBusName);
+    if (status && (states.empty() || states.back() != *status)) {
+      states.push_back(*status);
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_FALSE(states.empty());
+  EXPECT_EQ(states.back(), "Playing");
+  EXPECT_EQ(std::count(states.begin(), states.end(), "Paused"), 0)
+      << ::testing::PrintToString(states);
 }
 
 TEST_F(MprisLaunchTest, LaunchFailuresAnswerFalse) {
