@@ -107,7 +107,8 @@ PostOutcome deliver(const std::shared_ptr<FakeSource>& source, std::uint32_t typ
   auto answer = std::make_shared<std::promise<EventRef>>();
   auto future = answer->get_future();
   const auto port = source->port;
-  const bool queued = loop->perform([port, type, copy, answer] {
+  // Only the queued work owns the promise, so work dropped by a stopping loop breaks it.
+  const bool queued = loop->perform([port, type, copy, answer = std::move(answer)] {
     answer->set_value(port->callback(type, copy.get(), port->userInfo));
   });
   if (!queued) {
