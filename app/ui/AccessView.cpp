@@ -1,12 +1,13 @@
 #include "AccessView.h"
 
-#include <QApplication>
 #include <QEasingCurve>
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <cmath>
+
+#include "ReducedMotion.h"
 
 namespace tonvara::ui {
 namespace {
@@ -44,8 +45,6 @@ QVBoxLayout* column(QWidget* owner, int spacing) {
 }
 
 }  // namespace
-
-bool desktopPrefersReducedMotion() { return !QApplication::isEffectEnabled(Qt::UI_General); }
 
 AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight maxViewportHeight,
                        ViewportHeightChange onViewportHeightChange, QWidget* parent)

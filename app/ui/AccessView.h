@@ -18,9 +18,6 @@
 
 namespace tonvara::ui {
 
-// The desktop's "reduce motion" wish, as far as the platform theme tells it (no UI effects).
-bool desktopPrefersReducedMotion();
-
 // The content of the Access window: the numbered setup steps until the setup has been completed
 // once, then the permission status with a Done button. Everything shown follows the model on
 // each change; the view keeps only its viewport height.
@@ -34,6 +31,7 @@ class AccessView final : public QWidget {
   using MaxViewportHeight = std::function<double()>;
   using ViewportHeightChange = std::function<void(double height)>;
 
+  // Reads the desktop's reduce-motion wish once, here.
   AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight maxViewportHeight,
              ViewportHeightChange onViewportHeightChange, QWidget* parent = nullptr);
 

@@ -1,0 +1,230 @@
+#include "AppModel.h"
+
+#include <QPointer>
+#include <QtDebug>
+
+#include "AutomationPermission.h"
+#include "BundleInfo.h"
+#include "UpdateConfiguration.h"
+#include "Updater.h"
+
+namespace tonvara {
+
+namespace {
+
+QString key(const char* name) { return QString::fromLatin1(name); }
+
+AccessWindowFactory placeholderWhenEmpty(AccessWindowFactory factory) {
+  if (factory) {
+    return factory;
+  }
+  return [](AppModel&) { return std::make_unique<PlaceholderAccessWindow>(); };
+}
+
+std::unique_ptr<MediaKeyRouter> makeRouter(const AppModelDependencies::RouterFactory& factory,
+                                           EngineSettings settings) {
+  return factory ? factory(settings) : std::make_unique<MediaKeyRouter>(settings);
+}
+
+std::unique_ptr<Updater> makeUpdater(const PlatformServices& services) {
+  const bool configured = UpdateConfiguration::isConfigured(services);
+  const QUrl feed =
+      configured
+          ? QUrl(services.infoDictionaryValue(key(UpdateConfiguration::kFeedUrlKey)).toString())
+          : QUrl();
+  return std::make_unique<Updater>(configured, feed, BundleInfo::version());
+}
+
+}  // namespace
+
+AppModel::AppModel(AppModelDependencies dependencies, QObject* parent)
+    : QObject(parent),
+      services_(std::move(dependencies.services)),
+      defaults_(services_->defaults()),
+      makeAccessWindow_(placeholderWhenEmpty(std::move(dependencies.makeAccessWindow))),
+      updater_(makeUpdater(*services_)) {
+  const QJsonValue storedEnabled = defaults_.object(key(kEnabledKey));
+  const bool enabled = storedEnabled.isBool() ? storedEnabled.toBool() : true;
+  const auto storedPolicy = defaults_.string(key(kWhenNotRunningKey));
+  const WhenNotRunning policy =
+      storedPolicy && *storedPolicy == QLatin1String(rawValue(WhenNotRunning::passThrough))
+          ? WhenNotRunning::passThrough
+          : WhenNotRunning::launchMusic;
+  assign(enabled_, enabled, &AppModel::enabledChanged);
+  assign(whenNotRunning_, policy, &AppModel::whenNotRunningChanged);
+  assign(loginEnabled_, readLoginEnabled(), &AppModel::loginEnabledChanged);
+  assign(hasAccessibility_, services_->isProcessTrusted(), &AppModel::hasAccessibilityChanged);
+  assign(automationDenied_, false, &AppModel::automationDeniedChanged);
+  assign(automationStatus_, MusicController::AutomationAccess::undetermined,
+         &AppModel::automationStatusChanged);
+  assign(tapInstalled_, false, &AppModel::tapInstalledChanged);
+  accessSetupCompleted_ = defaults_.boolean(key(kAccessSetupCompletedKey));
+  assign(hasRequestedAccessibility_, defaults_.boolean(key(kAccessibilityRequestedKey)),
+         &AppModel::hasRequestedAccessibilityChanged);
+  // The stored values as read, not yet the effective ones: start() replaces them.
+  router_ = makeRouter(dependencies.makeRouter, EngineSettings(enabled, policy));
+  observeUpdater();
+}
+
+AppModel::~AppModel() = default;
+
+template <typename T, typename Signal>
+void AppModel::assign(T& field, T value, Signal signal) {
+  field = value;
+  emit(this->*signal)(value);
+  emit stateChanged();
+}
+
+template <typename T, typename Signal>
+void AppModel::assignIfDifferent(T& field, T value, Signal signal) {
+  if (field != value) {
+    assign(field, value, signal);
+  }
+}
+
+bool AppModel::needsAttention() const {
+  return enabled_ && (!hasAccessibility_ || automationDenied_);
+}
+
+QString AppModel::menuBarSymbolName() const {
+  if (!enabled_) {
+    return QStringLiteral("music.note.slash");
+  }
+  if (needsAttention()) {
+    return QStringLiteral("exclamationmark.triangle.fill");
+  }
+  return QStringLiteral("music.note");
+}
+
+EngineSettings AppModel::effectiveEngineSettings() const {
+  return EngineSettings(enabled_ && accessSetupCompleted_, whenNotRunning_);
+}
+
+void AppModel::start() {
+  if (started_) {
+    return;
+  }
+  started_ = true;
+  router_->update(effectiveEngineSettings());
+  refreshPermissions();
+  if (!accessSetupCompleted_ || (enabled_ && needsAttention())) {
+    accessWindow().show();
+  }
+  services_->observeDidBecomeActive([model = QPointer<AppModel>(this)] {
+    if (model) {
+      model->refreshPermissions();
+    }
+  });
+  napActivity_ = services_->beginActivity(key(kActivityReason));
+  startAccessibilityWatchdog();
+}
+
+void AppModel::setEnabled(bool enabled) {
+  assign(enabled_, enabled, &AppModel::enabledChanged);
+  defaults_.setBool(key(kEnabledKey), enabled);
+  router_->update(effectiveEngineSettings());
+  refreshPermissions();
+}
+
+void AppModel::setWhenNotRunning(WhenNotRunning policy) {
+  assign(whenNotRunning_, policy, &AppModel::whenNotRunningChanged);
+  defaults_.setObject(key(kWhenNotRunningKey), QString::fromLatin1(rawValue(policy)));
+  router_->update(effectiveEngineSettings());
+  refreshPermissions();
+}
+
+void AppModel::setLoginEnabled(bool enabled) {
+  if (const auto error = services_->setLoginItemEnabled(enabled)) {
+    qWarning().noquote() << QStringLiteral("LoginItem error: ") + *error;
+  }
+  // The system decides; publish what it now reports, so a failed toggle snaps back.
+  assign(loginEnabled_, readLoginEnabled(), &AppModel::loginEnabledChanged);
+}
+
+bool AppModel::readLoginEnabled() { return services_->loginItemStatus() == kLoginItemEnabled; }
+
+void AppModel::refreshPermissions() {
+  assignIfDifferent(hasAccessibility_, services_->isProcessTrusted(),
+                    &AppModel::hasAccessibilityChanged);
+  router_->refreshAutomationStatus();
+  syncEngineDerivedState();
+
+  if (!accessSetupCompleted_ && hasAccessibility_ &&
+      automationStatus_ == MusicController::AutomationAccess::granted) {
+    accessSetupCompleted_ = true;
+    defaults_.setBool(key(kAccessSetupCompletedKey), true);
+    emit accessSetupCompletedChanged(true);
+    router_->update(effectiveEngineSettings());
+  }
+
+  if (enabled_ && accessSetupCompleted_ && hasAccessibility_) {
+    if (!router_->isTapInstalled()) {
+      router_->activate();  // the outcome shows through isTapInstalled()
+    }
+  } else if (router_->isTapInstalled()) {
+    router_->deactivateTap();
+  }
+  syncEngineDerivedState();
+}
+
+void AppModel::syncEngineDerivedState() {
+  assignIfDifferent(automationDenied_, router_->isAutomationDenied(),
+                    &AppModel::automationDeniedChanged);
+  assignIfDifferent(automationStatus_, router_->automationStatus(),
+                    &AppModel::automationStatusChanged);
+  assignIfDifferent(tapInstalled_, router_->isTapInstalled(), &AppModel::tapInstalledChanged);
+}
+
+void AppModel::requestAccessibility() {
+  assign(hasRequestedAccessibility_, true, &AppModel::hasRequestedAccessibilityChanged);
+  defaults_.setBool(key(kAccessibilityRequestedKey), true);
+  // Trust is read again only at the next refresh.
+  services_->promptForAccessibility();
+}
+
+void AppModel::requestAutomation() {
+  AutomationPermission::requestLaunchingMusicIfNeeded(
+      services_, std::string(MusicController::bundleID), [model = QPointer<AppModel>(this)] {
+        if (model) {
+          model->refreshPermissions();
+        }
+      });
+}
+
+void AppModel::startAccessibilityWatchdog() {
+  if (accessibilityWatchdog_) {
+    accessibilityWatchdog_->invalidate();
+  }
+  accessibilityWatchdog_ =
+      services_->scheduleRepeatingTimer(kWatchdogInterval, [model = QPointer<AppModel>(this)] {
+        if (model) {
+          model->watchdogTick();
+        }
+      });
+}
+
+void AppModel::watchdogTick() {
+  // Trust is asked only when the tap could be wanted at all.
+  const bool wanted = enabled_ && accessSetupCompleted_ && services_->isProcessTrusted();
+  if (wanted != router_->isTapInstalled()) {
+    refreshPermissions();
+  }
+}
+
+AccessWindowController& AppModel::accessWindow() {
+  if (!accessWindow_) {
+    accessWindow_ = makeAccessWindow_(*this);
+  }
+  return *accessWindow_;
+}
+
+void AppModel::observeUpdater() {
+  // The updater lives on this thread, so its values arrive here; the context object would
+  // queue a value sent from any other thread onto the model's thread, which owns all state.
+  assign(canCheckForUpdates_, updater_->canCheckForUpdates(), &AppModel::canCheckForUpdatesChanged);
+  connect(updater_.get(), &Updater::canCheckForUpdatesChanged, this, [this](bool canCheck) {
+    assign(canCheckForUpdates_, canCheck, &AppModel::canCheckForUpdatesChanged);
+  });
+}
+
+}  // namespace tonvara

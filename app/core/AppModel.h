@@ -1,0 +1,156 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "AccessWindowController.h"
+#include "MediaKeyEngine/EngineSettings.h"
+#include "MediaKeyEngine/MediaKeyRouter.h"
+#include "MediaKeyEngine/MusicController.h"
+#include "PlatformServices.h"
+
+Q_DECLARE_METATYPE(tonvara::WhenNotRunning)
+Q_DECLARE_METATYPE(tonvara::MusicController::AutomationAccess)
+
+namespace tonvara {
+
+class Updater;
+
+// What the model is built from. Empty members take the platform's own.
+struct AppModelDependencies {
+  using RouterFactory = std::function<std::unique_ptr<MediaKeyRouter>(EngineSettings)>;
+
+  std::shared_ptr<PlatformServices> services;
+  RouterFactory makeRouter;
+  AccessWindowFactory makeAccessWindow;
+};
+
+// The application's state: settings, the two permissions, the engine's router and the updater.
+// Main thread only. Every assignment to a published property emits its change signal (and then
+// stateChanged()), even when the value is unchanged; copies from the router are made only when
+// the value differs, and then skip the signal too.
+class AppModel : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(bool enabled READ enabled NOTIFY enabledChanged)
+  Q_PROPERTY(
+      tonvara::WhenNotRunning whenNotRunning READ whenNotRunning NOTIFY whenNotRunningChanged)
+  Q_PROPERTY(bool loginEnabled READ loginEnabled NOTIFY loginEnabledChanged)
+  Q_PROPERTY(bool hasAccessibility READ hasAccessibility NOTIFY hasAccessibilityChanged)
+  Q_PROPERTY(bool automationDenied READ automationDenied NOTIFY automationDeniedChanged)
+  Q_PROPERTY(tonvara::MusicController::AutomationAccess automationStatus READ automationStatus
+                 NOTIFY automationStatusChanged)
+  Q_PROPERTY(bool tapInstalled READ tapInstalled NOTIFY tapInstalledChanged)
+  Q_PROPERTY(bool hasRequestedAccessibility READ hasRequestedAccessibility NOTIFY
+                 hasRequestedAccessibilityChanged)
+  Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
+  Q_PROPERTY(bool accessSetupCompleted READ accessSetupCompleted NOTIFY accessSetupCompletedChanged)
+  Q_PROPERTY(bool needsAttention READ needsAttention NOTIFY stateChanged)
+  Q_PROPERTY(QString menuBarSymbolName READ menuBarSymbolName NOTIFY stateChanged)
+
+ public:
+  static constexpr auto kEnabledKey = "enabled";
+  static constexpr auto kWhenNotRunningKey = "whenNotRunning";
+  static constexpr auto kAccessSetupCompletedKey = "accessSetupCompleted";
+  static constexpr auto kAccessibilityRequestedKey = "accessibilityRequested";
+  static constexpr auto kActivityReason = "Media-key interception + accessibility watchdog";
+  static constexpr std::chrono::milliseconds kWatchdogInterval{1000};
+  static constexpr int kLoginItemEnabled = 1;
+
+  explicit AppModel(AppModelDependencies dependencies, QObject* parent = nullptr);
+  // Releases the members and nothing else.
+  ~AppModel() override;
+
+  AppModel(const AppModel&) = delete;
+  AppModel& operator=(const AppModel&) = delete;
+
+  bool enabled() const { return enabled_; }
+  WhenNotRunning whenNotRunning() const { return whenNotRunning_; }
+  bool loginEnabled() const { return loginEnabled_; }
+  bool hasAccessibility() const { return hasAccessibility_; }
+  bool automationDenied() const { return automationDenied_; }
+  MusicController::AutomationAccess automationStatus() const { return automationStatus_; }
+  bool tapInstalled() const { return tapInstalled_; }
+  bool hasRequestedAccessibility() const { return hasRequestedAccessibility_; }
+  bool canCheckForUpdates() const { return canCheckForUpdates_; }
+  // Becomes true once both permissions have been seen granted; never goes back.
+  bool accessSetupCompleted() const { return accessSetupCompleted_; }
+
+  // Enabled, with Accessibility missing or Automation refused.
+  bool needsAttention() const;
+  QString menuBarSymbolName() const;
+  // The settings the router is given: enabled only once the setup is completed.
+  EngineSettings effectiveEngineSettings() const;
+
+  // Once, when launching has finished.
+  void start();
+
+  // Assign, persist, push the effective engine settings, refresh permissions.
+  void setEnabled(bool enabled);
+  void setWhenNotRunning(WhenNotRunning policy);
+  // Registers or unregisters launch at login, then publishes the real status.
+  void setLoginEnabled(bool enabled);
+
+  void refreshPermissions();
+  void requestAccessibility();
+  void requestAutomation();
+
+  // Made on first use and kept.
+  AccessWindowController& accessWindow();
+  Updater& updater() { return *updater_; }
+  const MediaKeyRouter& router() const { return *router_; }
+
+ signals:
+  void enabledChanged(bool enabled);
+  void whenNotRunningChanged(tonvara::WhenNotRunning policy);
+  void loginEnabledChanged(bool loginEnabled);
+  void hasAccessibilityChanged(bool hasAccessibility);
+  void automationDeniedChanged(bool automationDenied);
+  void automationStatusChanged(tonvara::MusicController::AutomationAccess status);
+  void tapInstalledChanged(bool tapInstalled);
+  void hasRequestedAccessibilityChanged(bool hasRequestedAccessibility);
+  void canCheckForUpdatesChanged(bool canCheckForUpdates);
+  void accessSetupCompletedChanged(bool accessSetupCompleted);
+  // After any published property was assigned.
+  void stateChanged();
+
+ private:
+  template <typename T, typename Signal>
+  void assign(T& field, T value, Signal signal);
+  template <typename T, typename Signal>
+  void assignIfDifferent(T& field, T value, Signal signal);
+
+  void syncEngineDerivedState();
+  void startAccessibilityWatchdog();
+  void watchdogTick();
+  void observeUpdater();
+  bool readLoginEnabled();
+
+  // Declared in construction order.
+  const std::shared_ptr<PlatformServices> services_;
+  UserDefaults& defaults_;
+  AccessWindowFactory makeAccessWindow_;
+  std::unique_ptr<AccessWindowController> accessWindow_;
+  std::unique_ptr<Updater> updater_;
+  std::unique_ptr<ProcessActivity> napActivity_;
+  std::unique_ptr<RepeatingTimer> accessibilityWatchdog_;
+
+  bool enabled_ = true;
+  WhenNotRunning whenNotRunning_ = WhenNotRunning::launchMusic;
+  bool loginEnabled_ = false;
+  bool hasAccessibility_ = false;
+  bool automationDenied_ = false;
+  MusicController::AutomationAccess automationStatus_ =
+      MusicController::AutomationAccess::undetermined;
+  bool tapInstalled_ = false;
+  bool hasRequestedAccessibility_ = false;
+  bool canCheckForUpdates_ = false;
+  bool accessSetupCompleted_ = false;
+
+  std::unique_ptr<MediaKeyRouter> router_;
+  bool started_ = false;
+};
+
+}  // namespace tonvara

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QString>
+#include <QVariant>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "MediaKeyEngine/WorkQueue.h"
+
+namespace tonvara {
+
+// The application's standard settings domain ("com.tonvara.app").
+class UserDefaults {
+ public:
+  virtual ~UserDefaults() = default;
+
+  // The stored value as it is, or an undefined value when the key is absent.
+  virtual QJsonValue object(const QString& key) const = 0;
+  virtual void setObject(const QString& key, const QJsonValue& value) = 0;
+
+  // The text when the stored value is a string, else nothing.
+  std::optional<QString> string(const QString& key) const;
+  // Booleans as themselves, numbers as "not zero"; anything else, or nothing, is false.
+  bool boolean(const QString& key) const;
+  void setBool(const QString& key, bool value) { setObject(key, QJsonValue(value)); }
+};
+
+// A repeating timer on the main thread; stops for good when invalidated or destroyed.
+class RepeatingTimer {
+ public:
+  virtual ~RepeatingTimer() = default;
+  virtual void invalidate() = 0;
+};
+
+// Keeps a process activity alive for as long as it exists.
+class ProcessActivity {
+ public:
+  virtual ~ProcessActivity() = default;
+  virtual QString reason() const = 0;
+};
+
+// Everything the application core asks of the operating system. The engine's own platform
+// (taps, the music application) is reached through the router, not through here.
+class PlatformServices {
+ public:
+  using Completion = std::function<void()>;
+
+  virtual ~PlatformServices() = default;
+
+  virtual UserDefaults& defaults() = 0;
+  // The application's information dictionary: a value for `key`, or an invalid QVariant.
+  virtual QVariant infoDictionaryValue(const QString& key) const = 0;
+
+  // Accessibility trust, never prompting.
+  virtual bool isProcessTrusted() = 0;
+  // Asks the user to grant trust the platform's way; the answer arrives through
+  // isProcessTrusted() later.
+  virtual void promptForAccessibility() = 0;
+
+  // Running applications and launching, for the Automation request.
+  virtual bool isApplicationRunning(std::string_view bundleID) = 0;
+  virtual std::optional<std::string> urlForApplication(std::string_view bundleID) = 0;
+  // Starts the application without bringing it to the front. `completion` runs once, on any
+  // thread, when the system has reported the launch, successful or not.
+  virtual void openApplicationInBackground(const std::string& url, Completion completion) = 0;
+  // Asks for permission to automate the application, prompting if undecided. May block while
+  // the user decides; never call on the main thread. The answer is read later elsewhere.
+  virtual void requestPermissionToAutomate(std::string_view bundleID) = 0;
+  // The shared background queue at user-initiated quality of service.
+  virtual std::shared_ptr<WorkQueue> backgroundQueue() = 0;
+
+  // Launch at login: status 0 not registered, 1 enabled, 2 requires approval, 3 not found.
+  virtual int loginItemStatus() = 0;
+  // Registers or unregisters; the error's description on failure.
+  virtual std::optional<QString> setLoginItemEnabled(bool enabled) = 0;
+
+  virtual std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
+                                                                 std::function<void()> tick) = 0;
+  // Calls `handler` on the main thread each time the application becomes active. Never removed.
+  virtual void observeDidBecomeActive(std::function<void()> handler) = 0;
+  virtual std::unique_ptr<ProcessActivity> beginActivity(const QString& reason) = 0;
+};
+
+}  // namespace tonvara

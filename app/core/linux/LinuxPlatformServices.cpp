@@ -1,0 +1,150 @@
+#include "LinuxPlatformServices.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+
+#include "ApplicationStateObserver.h"
+#include "BundleInfo.h"
+#include "LoginItem.h"
+#include "MediaKeyEngine/PlatformDefaults.h"
+#include "MediaKeyHolders.h"
+
+namespace tonvara {
+
+namespace {
+
+class QtRepeatingTimer final : public RepeatingTimer {
+ public:
+  QtRepeatingTimer(std::chrono::milliseconds interval, std::function<void()> tick) {
+    timer_.setInterval(interval);
+    QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
+    timer_.start();
+  }
+  void invalidate() override { timer_.stop(); }
+
+ private:
+  QTimer timer_;
+};
+
+// Linux does not nap processes; the activity only remembers why it was begun.
+class RecordedActivity final : public ProcessActivity {
+ public:
+  explicit RecordedActivity(QString reason) : reason_(std::move(reason)) {}
+  QString reason() const override { return reason_; }
+
+ private:
+  QString reason_;
+};
+
+// The session bus's address without autolaunching one: none when no bus is running.
+QString sessionBusAddress() {
+  QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  if (address.isEmpty()) {
+    const QString socket = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus");
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && QFileInfo::exists(socket)) {
+      address = QStringLiteral("unix:path=") + socket;
+    }
+  }
+  return address;
+}
+
+void notifyDesktop(const MediaKeyHolders::Advice& advice) {
+  const QString address = sessionBusAddress();
+  if (address.isEmpty()) {
+    return;
+  }
+  const QDBusConnection bus =
+      QDBusConnection::connectToBus(address, QStringLiteral("tonvara-notifications"));
+  if (!bus.isConnected()) {
+    return;
+  }
+  QDBusMessage notify = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.Notifications"),
+      QStringLiteral("/org/freedesktop/Notifications"),
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+  notify << BundleInfo::name() << 0U << QStringLiteral("dialog-warning") << advice.title
+         << advice.body << QStringList() << QVariantMap() << -1;
+  bus.send(notify);  // no reply awaited: a missing notification server changes nothing
+}
+
+}  // namespace
+
+LinuxPlatformServices::LinuxPlatformServices()
+    : LinuxPlatformServices(
+          std::make_unique<JsonUserDefaults>(
+              JsonUserDefaults::defaultPath(QString::fromLatin1(BundleInfo::kIdentifier))),
+          platform::defaultEventTapPlatform(), platform::defaultApplicationPlatform()) {}
+
+LinuxPlatformServices::LinuxPlatformServices(std::unique_ptr<UserDefaults> defaults,
+                                             std::shared_ptr<EventTapPlatform> taps,
+                                             std::shared_ptr<ApplicationPlatform> applications)
+    : defaults_(std::move(defaults)),
+      taps_(std::move(taps)),
+      applications_(std::move(applications)) {}
+
+LinuxPlatformServices::~LinuxPlatformServices() = default;
+
+QVariant LinuxPlatformServices::infoDictionaryValue(const QString& key) const {
+  return BundleInfo::infoDictionary().value(key);
+}
+
+bool LinuxPlatformServices::isProcessTrusted() { return taps_->isProcessTrusted(); }
+
+void LinuxPlatformServices::promptForAccessibility() {
+  if (taps_->isProcessTrusted()) {
+    return;  // nothing holds the keys: there is nothing to ask for
+  }
+  const auto advice = MediaKeyHolders::adviceFor(MediaKeyHolders::currentSession());
+  std::fprintf(stderr, "tonvara: %s. %s\n", qPrintable(advice.title), qPrintable(advice.body));
+  notifyDesktop(advice);
+}
+
+bool LinuxPlatformServices::isApplicationRunning(std::string_view bundleID) {
+  return !applications_->runningApplications(bundleID).empty();
+}
+
+std::optional<std::string> LinuxPlatformServices::urlForApplication(std::string_view bundleID) {
+  return applications_->urlForApplication(bundleID);
+}
+
+void LinuxPlatformServices::openApplicationInBackground(const std::string& url,
+                                                        Completion completion) {
+  applications_->openApplication(
+      url, false,
+      [completion = std::move(completion)](std::shared_ptr<RunningApplication> /*handle*/,
+                                           std::optional<std::string> /*error*/) { completion(); });
+}
+
+void LinuxPlatformServices::requestPermissionToAutomate(std::string_view bundleID) {
+  applications_->determinePermissionToAutomate(bundleID, true);
+}
+
+std::shared_ptr<WorkQueue> LinuxPlatformServices::backgroundQueue() {
+  return DispatchQueue::global(QualityOfService::userInitiated);
+}
+
+int LinuxPlatformServices::loginItemStatus() { return LoginItem::status(); }
+
+std::optional<QString> LinuxPlatformServices::setLoginItemEnabled(bool enabled) {
+  return LoginItem::setEnabled(enabled);
+}
+
+std::unique_ptr<RepeatingTimer> LinuxPlatformServices::scheduleRepeatingTimer(
+    std::chrono::milliseconds interval, std::function<void()> tick) {
+  return std::make_unique<QtRepeatingTimer>(interval, std::move(tick));
+}
+
+void LinuxPlatformServices::observeDidBecomeActive(std::function<void()> handler) {
+  activeObservers_.push_back(
+      std::make_unique<ApplicationStateObserver>(QCoreApplication::instance(), std::move(handler)));
+}
+
+std::unique_ptr<ProcessActivity> LinuxPlatformServices::beginActivity(const QString& reason) {
+  return std::make_unique<RecordedActivity>(reason);
+}
+
+}  // namespace tonvara

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "JsonUserDefaults.h"
+#include "MediaKeyEngine/ApplicationPlatform.h"
+#include "MediaKeyEngine/EventTapPlatform.h"
+#include "PlatformServices.h"
+
+namespace tonvara {
+
+class ApplicationStateObserver;
+
+// The application core's services on a Linux desktop: settings in a JSON file, trust and
+// applications from the engine's platform, launch at login through XDG autostart.
+class LinuxPlatformServices final : public PlatformServices {
+ public:
+  LinuxPlatformServices();
+  // For tests and tools: other settings and engine platforms.
+  LinuxPlatformServices(std::unique_ptr<UserDefaults> defaults,
+                        std::shared_ptr<EventTapPlatform> taps,
+                        std::shared_ptr<ApplicationPlatform> applications);
+  ~LinuxPlatformServices() override;
+
+  UserDefaults& defaults() override { return *defaults_; }
+  QVariant infoDictionaryValue(const QString& key) const override;
+
+  bool isProcessTrusted() override;
+  // No system prompt exists: says which program holds the media keys and how to free them,
+  // on the standard error and as a desktop notification when a session bus is there.
+  void promptForAccessibility() override;
+
+  bool isApplicationRunning(std::string_view bundleID) override;
+  std::optional<std::string> urlForApplication(std::string_view bundleID) override;
+  void openApplicationInBackground(const std::string& url, Completion completion) override;
+  void requestPermissionToAutomate(std::string_view bundleID) override;
+  std::shared_ptr<WorkQueue> backgroundQueue() override;
+
+  int loginItemStatus() override;
+  std::optional<QString> setLoginItemEnabled(bool enabled) override;
+
+  std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
+                                                         std::function<void()> tick) override;
+  void observeDidBecomeActive(std::function<void()> handler) override;
+  std::unique_ptr<ProcessActivity> beginActivity(const QString& reason) override;
+
+ private:
+  std::unique_ptr<UserDefaults> defaults_;
+  std::shared_ptr<EventTapPlatform> taps_;
+  std::shared_ptr<ApplicationPlatform> applications_;
+  std::vector<std::unique_ptr<ApplicationStateObserver>> activeObservers_;
+};
+
+}  // namespace tonvara

@@ -1,0 +1,110 @@
+// On Linux the two privacy panes do not exist. What stands between the program and the keys is
+// another program holding them, freed in the desktop's keyboard-shortcut settings, so that is
+// what both addresses open; the README's section stands in when no such settings are installed.
+#include "Permissions.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
+#include <vector>
+
+namespace tonvara::Permissions {
+
+namespace {
+
+constexpr auto kPaneScheme = "x-apple.systempreferences";
+constexpr auto kHelpAnchor = "freeing-the-media-keys";
+
+struct ShortcutSettings {
+  const char* desktop;  // as XDG_CURRENT_DESKTOP names it
+  const char* program;
+  QStringList arguments;
+};
+
+const std::vector<ShortcutSettings>& shortcutSettings() {
+  static const std::vector<ShortcutSettings> all{
+      {"GNOME", "gnome-control-center", {QStringLiteral("keyboard")}},
+      {"KDE", "systemsettings", {QStringLiteral("kcm_keys")}},
+      {"KDE", "systemsettings5", {QStringLiteral("kcm_keys")}},
+      {"XFCE", "xfce4-keyboard-settings", {}},
+  };
+  return all;
+}
+
+bool opensIn(const ShortcutSettings& settings, const Desktop& desktop) {
+  const QString program = desktop.findExecutable(QString::fromLatin1(settings.program));
+  return !program.isEmpty() && desktop.startDetached(program, settings.arguments);
+}
+
+bool openShortcutSettings(const Desktop& desktop) {
+  const auto names = desktop.currentDesktop.split(u':', Qt::SkipEmptyParts);
+  // The running desktop's own settings first, then any that are installed.
+  for (const auto& settings : shortcutSettings()) {
+    if (names.contains(QLatin1String(settings.desktop), Qt::CaseInsensitive) &&
+        opensIn(settings, desktop)) {
+      return true;
+    }
+  }
+  return std::any_of(shortcutSettings().begin(), shortcutSettings().end(),
+                     [&](const ShortcutSettings& settings) { return opensIn(settings, desktop); });
+}
+
+void openUrl(const QUrl& url, const Desktop& desktop) {
+  const QString opener = desktop.findExecutable(QStringLiteral("xdg-open"));
+  if (!opener.isEmpty()) {
+    desktop.startDetached(opener, {url.toString(QUrl::FullyEncoded)});
+  }
+}
+
+QUrl readmeHelpUrl() {
+  QStringList candidates;
+  if (QCoreApplication::instance() != nullptr) {
+    candidates << QCoreApplication::applicationDirPath() +
+                      QStringLiteral("/../share/doc/tonvara/README.md");
+  }
+#ifdef TONVARA_SOURCE_README
+  candidates << QStringLiteral(TONVARA_SOURCE_README);
+#endif
+  for (const auto& candidate : candidates) {
+    if (QFileInfo::exists(candidate)) {
+      QUrl url = QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(candidate).absoluteFilePath()));
+      url.setFragment(QLatin1String(kHelpAnchor));
+      return url;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+Desktop currentDesktop() {
+  return Desktop{
+      qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+      [](const QString& program) { return QStandardPaths::findExecutable(program); },
+      [](const QString& program, const QStringList& arguments) {
+        return QProcess::startDetached(program, arguments);
+      },
+      readmeHelpUrl(),
+  };
+}
+
+void open(const QString& address) { open(address, currentDesktop()); }
+
+void open(const QString& address, const Desktop& desktop) {
+  const QUrl url(address, QUrl::StrictMode);
+  if (!url.isValid() || url.scheme().isEmpty()) {
+    return;
+  }
+  if (url.scheme() == QLatin1String(kPaneScheme)) {
+    if (!openShortcutSettings(desktop) && desktop.helpUrl.isValid()) {
+      openUrl(desktop.helpUrl, desktop);
+    }
+    return;
+  }
+  openUrl(url, desktop);
+}
+
+}  // namespace tonvara::Permissions

@@ -1,0 +1,81 @@
+// Tonvara without a user interface: the same model, settings and engine, with the setup steps
+// taken on the user's behalf and the state written to the standard error. Opening it again
+// while it runs asks the running one to show its setup instead.
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "AppDelegate.h"
+#include "BundleInfo.h"
+#include "LinuxPlatformServices.h"
+#include "ReopenChannel.h"
+
+namespace {
+
+using tonvara::AppModel;
+using tonvara::MusicController;
+
+// Takes each step of the setup that is still open, and says what is missing.
+class HeadlessAccessWindow final : public tonvara::AccessWindowController {
+ public:
+  explicit HeadlessAccessWindow(AppModel& model) : model_(model) {}
+
+  void show() override {
+    model_.refreshPermissions();
+    if (!model_.hasAccessibility() && !model_.hasRequestedAccessibility()) {
+      model_.requestAccessibility();
+    }
+    if (model_.automationStatus() == MusicController::AutomationAccess::undetermined) {
+      model_.requestAutomation();
+    }
+    std::fprintf(stderr, "tonvara: media keys %s, player control %s, setup %s\n",
+                 model_.hasAccessibility() ? "available" : "held by another program",
+                 automationText(model_.automationStatus()),
+                 model_.accessSetupCompleted() ? "complete" : "incomplete");
+  }
+
+ private:
+  static const char* automationText(MusicController::AutomationAccess access) {
+    switch (access) {
+      case MusicController::AutomationAccess::granted:
+        return "allowed";
+      case MusicController::AutomationAccess::denied:
+        return "refused";
+      case MusicController::AutomationAccess::undetermined:
+        break;
+    }
+    return "not yet known";
+  }
+
+  AppModel& model_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  QCoreApplication::setApplicationName(tonvara::BundleInfo::name());
+  QCoreApplication::setApplicationVersion(tonvara::BundleInfo::version());
+
+  const QString channelName = tonvara::ReopenChannel::defaultName();
+  if (tonvara::ReopenChannel::askRunningInstanceToReopen(channelName)) {
+    return 0;
+  }
+  tonvara::ReopenChannel reopen(channelName);
+  reopen.listen();
+
+  tonvara::AppDelegate delegate(tonvara::AppModelDependencies{
+      std::make_shared<tonvara::LinuxPlatformServices>(),
+      {},
+      [](AppModel& model) { return std::make_unique<HeadlessAccessWindow>(model); },
+  });
+  QString lastSymbol;
+  QObject::connect(&delegate.model(), &AppModel::stateChanged, &delegate, [&] {
+    const QString symbol = delegate.model().menuBarSymbolName();
+    if (symbol != lastSymbol) {
+      lastSymbol = symbol;
+      std::fprintf(stderr, "tonvara: icon %s\n", qPrintable(symbol));
+    }
+  });
+  delegate.attach(&reopen);
+  return QCoreApplication::exec();
+}
