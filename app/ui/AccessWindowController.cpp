@@ -128,6 +128,7 @@ void AccessWindowController::centreWindow() {
 }
 
 void AccessWindowController::scheduleResize(double target) {
+  resizeWorkItem_.cancel();
   resizeWorkItem_ = scheduler_.after(kResizeDelay, [self = QPointer(this), target] {
     if (self) {
       self->resizeStep(target);

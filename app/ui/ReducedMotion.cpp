@@ -38,7 +38,8 @@ bool gnomeAnimationsDisabled() {
 bool reducedMotionFromConfigFiles(const QString& configHome) {
   const QSettings kde(configHome + QStringLiteral("/kdeglobals"), QSettings::IniFormat);
   bool isNumber = false;
-  const double factor = kde.value(QStringLiteral("KDE/AnimationDurationFactor")).toDouble(&isNumber);
+  const double factor =
+      kde.value(QStringLiteral("KDE/AnimationDurationFactor")).toDouble(&isNumber);
   if (isNumber && factor == 0) {
     return true;
   }

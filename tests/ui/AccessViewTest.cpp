@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "AccessView.h"
 #include "FakeUiModel.h"
+#include "ReducedMotion.h"
 #include "VirtualScheduler.h"
 
 namespace tonvara::ui {
@@ -28,6 +33,9 @@ class AccessViewTest : public ::testing::Test {
   std::vector<double> reportedViewports;
   AccessView view{model, scheduler, [this] { return maxViewport; },
                   [this](double height) { reportedViewports.push_back(height); }};
+
+  // Cards show their final look at once; the spring has its own tests.
+  AccessViewTest() { view.setReduceMotion(true); }
 
   void publish(const State& state) {
     model.publish(state);
@@ -261,6 +269,35 @@ TEST_F(AccessViewTest, DoneButtonShowsItsRingOnlyWithKeyboardFocus) {
   if (const QByteArray dir = qgetenv("TONVARA_UI_GRAB_DIR"); !dir.isEmpty()) {
     view.grab().save(QString::fromLocal8Bit(dir) + "/access-status-focused.png");
   }
+}
+
+}  // namespace
+}  // namespace tonvara::ui
+
+namespace tonvara::ui {
+namespace {
+
+void writeFile(const QString& path, const QByteArray& text) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+}
+
+TEST(ReducedMotionTest, ReadsKdeAndGtkSettings) {
+  QTemporaryDir config;
+  EXPECT_FALSE(reducedMotionFromConfigFiles(config.path()));
+
+  writeFile(config.path() + "/kdeglobals", "[KDE]\nAnimationDurationFactor=0.5\n");
+  EXPECT_FALSE(reducedMotionFromConfigFiles(config.path()));
+  writeFile(config.path() + "/kdeglobals", "[KDE]\nAnimationDurationFactor=0\n");
+  EXPECT_TRUE(reducedMotionFromConfigFiles(config.path()));
+
+  QFile::remove(config.path() + "/kdeglobals");
+  writeFile(config.path() + "/gtk-3.0/settings.ini", "[Settings]\ngtk-enable-animations=true\n");
+  EXPECT_FALSE(reducedMotionFromConfigFiles(config.path()));
+  writeFile(config.path() + "/gtk-3.0/settings.ini", "[Settings]\ngtk-enable-animations=0\n");
+  EXPECT_TRUE(reducedMotionFromConfigFiles(config.path()));
 }
 
 }  // namespace
