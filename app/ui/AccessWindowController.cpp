@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Backdrop.h"
+
 namespace tonvara::ui {
 namespace {
 
 constexpr double kScreenMargin = 80;
 constexpr double kNoScreenViewportHeight = 720;
 constexpr double kDeadBand = 1.0;
+constexpr float kTranslucentBackdropOpacity = 0.88F;
 
 }  // namespace
 
@@ -33,7 +36,10 @@ std::optional<double> primaryScreenAvailableHeight() {
 
 AccessWindow::AccessWindow(QWidget* content)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowCloseButtonHint) {
+                           Qt::WindowCloseButtonHint),
+      translucent_(windowSystemComposites()) {
+  // Must be decided before the native window exists.
+  setAttribute(Qt::WA_TranslucentBackground, translucent_);
   // Only the controller changes the window's size; the content never pushes it.
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetNoConstraint);
@@ -47,9 +53,13 @@ void AccessWindow::closeEvent(QCloseEvent* event) {
 }
 
 void AccessWindow::paintEvent(QPaintEvent* /*event*/) {
-  // A plain backdrop: translucency needs a compositing window system, which is not a given.
+  QColor backdrop = palette().color(QPalette::Window);
+  if (translucent_) {
+    backdrop.setAlphaF(kTranslucentBackdropOpacity);
+  }
   QPainter painter(this);
-  painter.fillRect(rect(), palette().color(QPalette::Window));
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.fillRect(rect(), backdrop);
 }
 
 AccessWindowController::AccessWindowController(UiModel& model, Scheduler& scheduler,

@@ -19,13 +19,14 @@ double maxViewportHeight(std::optional<double> availableScreenHeight);
 // The primary screen's usable height (without panels and docks), if there is a screen.
 std::optional<double> primaryScreenAvailableHeight();
 
-// The Access window itself: a fixed-size top-level with a plain backdrop that reports when it
-// is about to close.
+// The Access window itself: a fixed-size top-level that reports when it is about to close. Its
+// backdrop is translucent where the window system composites, plain elsewhere.
 class AccessWindow final : public QWidget {
   Q_OBJECT
 
  public:
   explicit AccessWindow(QWidget* content);
+  bool isTranslucent() const { return translucent_; }
 
  signals:
   void closing();
@@ -33,6 +34,9 @@ class AccessWindow final : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  bool translucent_;
 };
 
 // Creates the Access window once and reuses it. Its height follows the view's content within

@@ -191,3 +191,33 @@ TEST(AccessWindowControllerLifetimeTest, ShowDoesNothingOnceTheModelIsGone) {
 
 }  // namespace
 }  // namespace tonvara::ui
+
+namespace tonvara::ui {
+namespace {
+
+TEST(AccessWindowDarkTest, DarkPaletteKeepsTheTextsLegible) {
+  const QPalette original = QApplication::palette();
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(40, 40, 42));
+  dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
+  dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::Text, QColor(235, 235, 235));
+  dark.setColor(QPalette::Button, QColor(60, 60, 62));
+  dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+  QApplication::setPalette(dark);
+  {
+    testing::FakeUiModel model;
+    model.state = {.hasAccessibility = true, .automationStatus = AutomationAccess::undetermined};
+    testing::VirtualScheduler scheduler;
+    AccessWindowController controller(model, scheduler, [] { return 900.0; });
+    controller.show();
+    scheduler.advance(std::chrono::milliseconds(60));
+    StepCardWidget& card = controller.view()->automationCard();
+    EXPECT_EQ(card.strokeColor(), style::brandAccentDark());
+    saveGrab(*controller.window(), "access-setup-dark.png");
+  }
+  QApplication::setPalette(original);
+}
+
+}  // namespace
+}  // namespace tonvara::ui

@@ -159,3 +159,23 @@ TEST(MenuBarLabelTest, IconFollowsTheModelsSymbol) {
 
 }  // namespace
 }  // namespace tonvara::ui
+
+namespace tonvara::ui {
+namespace {
+
+TEST(MenuGrabTest, OpenMenuCanBeCaptured) {
+  testing::FakeUiModel model;
+  model.state.canCheckForUpdates = false;
+  MenuContent menu(model);
+  menu.popup(QPoint(10, 10));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+  const QPixmap shot = menu.grab();
+  EXPECT_GT(shot.height(), 9 * 10);
+  if (const QByteArray dir = qgetenv("TONVARA_UI_GRAB_DIR"); !dir.isEmpty()) {
+    shot.save(QString::fromLocal8Bit(dir) + "/menu.png");
+  }
+  menu.close();
+}
+
+}  // namespace
+}  // namespace tonvara::ui
