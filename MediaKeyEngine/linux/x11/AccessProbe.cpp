@@ -16,7 +16,7 @@ bool mediaKeysCapturable(const std::optional<std::string>& displayName) {
     return false;
   }
   const auto combos = MediaKeyMap::read(connection).grabCombos();
-  if (!grabKeys(connection, display->root, combos)) {
+  if (!grabKeys(connection, display->root, combos, KeyboardMode::neverFreeze)) {
     return false;
   }
   ungrabKeys(connection, display->root, combos);

@@ -12,13 +12,15 @@ constexpr xcb_input_device_id_t kAllMasterDevices = XCB_INPUT_DEVICE_ALL_MASTER;
 
 }  // namespace
 
-bool grabKeys(xcb_connection_t* connection, xcb_window_t root,
-              const std::vector<KeyCombo>& combos) {
+bool grabKeys(xcb_connection_t* connection, xcb_window_t root, const std::vector<KeyCombo>& combos,
+              KeyboardMode mode) {
+  const auto keyboardMode =
+      mode == KeyboardMode::freezeUntilAnswered ? XCB_GRAB_MODE_SYNC : XCB_GRAB_MODE_ASYNC;
   std::vector<xcb_void_cookie_t> cookies;
   cookies.reserve(combos.size());
   for (const auto& combo : combos) {
     cookies.push_back(xcb_grab_key_checked(connection, 1, root, combo.modifiers, combo.keycode,
-                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
+                                           XCB_GRAB_MODE_ASYNC, keyboardMode));
   }
   bool allGranted = !combos.empty();
   // Every cookie is checked, also after a failure, so no error is left to surface later.

@@ -8,9 +8,14 @@
 
 namespace tonvara::linux_x11 {
 
-// Passive core grabs of every combo on `root`, keyboard frozen until each press is answered.
-// All or nothing: when any grab is refused (another client holds it), none is left behind.
-bool grabKeys(xcb_connection_t* connection, xcb_window_t root, const std::vector<KeyCombo>& combos);
+// How a grabbed press reaches us: frozen until answered, or (for a probe that never reads its
+// events) handed over without stopping the keyboard.
+enum class KeyboardMode { freezeUntilAnswered, neverFreeze };
+
+// Passive core grabs of every combo on `root`. All or nothing: when any grab is refused
+// (another client holds it), none is left behind.
+bool grabKeys(xcb_connection_t* connection, xcb_window_t root, const std::vector<KeyCombo>& combos,
+              KeyboardMode mode);
 void ungrabKeys(xcb_connection_t* connection, xcb_window_t root,
                 const std::vector<KeyCombo>& combos);
 

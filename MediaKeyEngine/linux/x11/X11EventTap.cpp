@@ -98,7 +98,7 @@ bool X11EventTap::installGrabs() {
     std::lock_guard lock(mapLock_);
     keyMap_ = std::move(map);
   }
-  if (!grabKeys(connection_, display_.root, combos)) {
+  if (!grabKeys(connection_, display_.root, combos, KeyboardMode::freezeUntilAnswered)) {
     return false;
   }
   grabbed_ = std::move(combos);
@@ -252,7 +252,7 @@ void X11EventTap::regrabAfterMappingChange() {
     // real move touches the grabs, and never leaves a moment without them.
     if (combos != grabbed_) {
       // Grabbing a combo we already hold just renews it.
-      if (grabKeys(connection_, display_.root, combos)) {
+      if (grabKeys(connection_, display_.root, combos, KeyboardMode::freezeUntilAnswered)) {
         std::vector<KeyCombo> stale;
         std::copy_if(grabbed_.begin(), grabbed_.end(), std::back_inserter(stale),
                      [&](const KeyCombo& old) {
