@@ -1,5 +1,6 @@
 #include "XTestKeyboard.h"
 
+#include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
 #include <cstdlib>
@@ -116,6 +117,35 @@ void XTestKeyboard::ungrab(xcb_keysym_t keysym) {
   sync();
 }
 
+bool XTestKeyboard::grabWithXInput2(xcb_keysym_t keysym) {
+  auto* c = connection_->connection;
+  Freed<xcb_input_xi_query_version_reply_t> version{
+      xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr)};
+  if (!version) {
+    return false;
+  }
+  const std::uint32_t mask =
+      XCB_INPUT_XI_EVENT_MASK_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_KEY_RELEASE;
+  const std::uint32_t modifiers = 0;
+  Freed<xcb_input_xi_passive_grab_device_reply_t> reply{xcb_input_xi_passive_grab_device_reply(
+      c,
+      xcb_input_xi_passive_grab_device(c, XCB_CURRENT_TIME, connection_->root, XCB_NONE,
+                                       keycode(keysym), XCB_INPUT_DEVICE_ALL_MASTER, 1, 1,
+                                       XCB_INPUT_GRAB_TYPE_KEYCODE, XCB_INPUT_GRAB_MODE_22_ASYNC,
+                                       XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_OWNER_NO_OWNER,
+                                       &mask, &modifiers),
+      nullptr)};
+  return reply && reply->num_modifiers == 0;
+}
+
+void XTestKeyboard::ungrabWithXInput2(xcb_keysym_t keysym) {
+  const std::uint32_t modifiers = 0;
+  xcb_input_xi_passive_ungrab_device(connection_->connection, connection_->root, keycode(keysym),
+                                     XCB_INPUT_DEVICE_ALL_MASTER, 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
+                                     &modifiers);
+  sync();
+}
+
 bool XTestKeyboard::isFreeToGrab(xcb_keysym_t keysym) {
   if (!grab(keysym)) {
     return false;
@@ -124,9 +154,9 @@ bool XTestKeyboard::isFreeToGrab(xcb_keysym_t keysym) {
   return true;
 }
 
-KeyGrabber::KeyGrabber(const std::string& displayName, xcb_keysym_t keysym)
-    : connection_(std::make_unique<XTestKeyboard>(displayName)), keysym_(keysym) {
-  holds_ = connection_->grab(keysym);
+KeyGrabber::KeyGrabber(const std::string& displayName, xcb_keysym_t keysym, Kind kind)
+    : connection_(std::make_unique<XTestKeyboard>(displayName)), keysym_(keysym), kind_(kind) {
+  holds_ = kind == Kind::core ? connection_->grab(keysym) : connection_->grabWithXInput2(keysym);
 }
 
 KeyGrabber::~KeyGrabber() = default;
@@ -134,7 +164,11 @@ KeyGrabber::~KeyGrabber() = default;
 void KeyGrabber::release() {
   // Ungrabbed and synced first: the server may notice the closed connection only later.
   if (connection_ && holds_) {
-    connection_->ungrab(keysym_);
+    if (kind_ == Kind::core) {
+      connection_->ungrab(keysym_);
+    } else {
+      connection_->ungrabWithXInput2(keysym_);
+    }
   }
   connection_.reset();
   holds_ = false;

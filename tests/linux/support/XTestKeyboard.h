@@ -50,6 +50,9 @@ class XTestKeyboard {
   // until this client leaves; false when another client holds it.
   bool grab(xcb_keysym_t keysym);
   void ungrab(xcb_keysym_t keysym);
+  // The same through XInput2, as GNOME's window manager grabs the media keys.
+  bool grabWithXInput2(xcb_keysym_t keysym);
+  void ungrabWithXInput2(xcb_keysym_t keysym);
   // Whether no other client holds a core grab of `keysym` (no modifiers).
   bool isFreeToGrab(xcb_keysym_t keysym);
 
@@ -58,11 +61,13 @@ class XTestKeyboard {
   std::unique_ptr<Connection> connection_;
 };
 
-// Another client holding a core grab of one key (no modifiers), as a desktop's shortcut
-// daemon does.
+// Another client holding a grab of one key (no modifiers), as a desktop's shortcut daemon
+// does.
 class KeyGrabber {
  public:
-  KeyGrabber(const std::string& displayName, xcb_keysym_t keysym);
+  enum class Kind { core, xinput2 };
+
+  KeyGrabber(const std::string& displayName, xcb_keysym_t keysym, Kind kind = Kind::core);
   ~KeyGrabber();
 
   KeyGrabber(const KeyGrabber&) = delete;
@@ -75,6 +80,7 @@ class KeyGrabber {
  private:
   std::unique_ptr<XTestKeyboard> connection_;
   xcb_keysym_t keysym_;
+  Kind kind_;
   bool holds_ = false;
 };
 

@@ -49,6 +49,16 @@ TEST_F(GrabConflictTest, AnotherClientsGrabRefusesTheTapAndLeavesNoGrabOfOurs) {
   EXPECT_TRUE(allMediaKeysFree());
 }
 
+TEST_F(GrabConflictTest, AnXInput2GrabReadsAsUntrustedButLeavesTheCoreKeysFree) {
+  KeyGrabber windowManager(display(), keysym::kNext, KeyGrabber::Kind::xinput2);
+  ASSERT_TRUE(windowManager.holdsGrab());
+  EXPECT_FALSE(platform_->isProcessTrusted());
+  // The probe let go of its own grabs.
+  EXPECT_TRUE(allMediaKeysFree());
+  windowManager.release();
+  EXPECT_TRUE(platform_->isProcessTrusted());
+}
+
 TEST_F(GrabConflictTest, AnUnreachableDisplayIsNeitherTrustedNorTapped) {
   linux_x11::X11EventTapPlatform nowhere(std::string(":4095"));
   EXPECT_FALSE(nowhere.isProcessTrusted());
