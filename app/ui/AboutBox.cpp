@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "Symbols.h"
+
 namespace tonvara::ui {
 
 void showStandardAboutBox() {
@@ -16,7 +18,12 @@ void showStandardAboutBox() {
           .arg(name.toHtmlEscaped(), QApplication::applicationVersion().toHtmlEscaped()),
       QMessageBox::Ok);
   box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+  // The application's icon; our note symbol when the application has none.
+  const QIcon icon = QApplication::windowIcon();
+  box->setIconPixmap(icon.isNull() ? symbolPixmap(QStringLiteral("music.note"), 64,
+                                                  box->palette().color(QPalette::WindowText),
+                                                  box->devicePixelRatioF())
+                                   : icon.pixmap(64, 64));
   box->setModal(false);
   box->show();
   box->raise();

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "ReducedMotion.h"
+#include "Spring.h"
 
 namespace tonvara::ui {
 namespace {
@@ -16,19 +17,7 @@ constexpr double kDeadBand = 1.0;
 constexpr int kColumnSpacing = 18;
 constexpr int kCardSpacing = 14;
 
-// A critically damped spring (response 0.3 s, damping fraction 1: no overshoot), run until it
-// has settled to within a thousandth.
-constexpr double kSpringResponse = 0.3;
-constexpr int kSpringDurationMs = 450;
-
-qreal criticallyDampedSpring(qreal progress) {
-  const double omega = 2 * M_PI / kSpringResponse;
-  const auto position = [omega](double seconds) {
-    return 1 - (1 + omega * seconds) * std::exp(-omega * seconds);
-  };
-  const double end = kSpringDurationMs / 1000.0;
-  return position(progress * end) / position(end);
-}
+qreal springEasing(qreal progress) { return criticallyDampedSpring(progress); }
 
 QLabel* makeLabel(style::TextStyle textStyle, QFont::Weight weight, bool secondary) {
   auto* label = new QLabel;
@@ -211,7 +200,7 @@ void AccessView::animateChange() {
   // Where the platform cannot morph one card into the next, the cards settle into their new
   // look with a fade on the spring.
   QEasingCurve spring;
-  spring.setCustomType(criticallyDampedSpring);
+  spring.setCustomType(springEasing);
   for (StepCardWidget* card :
        {accessibilityCard_, automationCard_, recoveryAccessibilityCard_, recoveryAutomationCard_}) {
     if (card->isHidden()) {
@@ -220,7 +209,7 @@ void AccessView::animateChange() {
     auto* fade = new QPropertyAnimation(&card->opacityEffect(), "opacity");
     fade->setStartValue(card->targetOpacity() * 0.3);
     fade->setEndValue(card->targetOpacity());
-    fade->setDuration(kSpringDurationMs);
+    fade->setDuration(static_cast<int>(kSpringDuration.count()));
     fade->setEasingCurve(spring);
     transition_->addAnimation(fade);
   }

@@ -162,3 +162,25 @@ TEST(CapsuleButtonTest, LeavesRoomForTheRingOutsideTheFill) {
 
 }  // namespace
 }  // namespace tonvara::ui
+
+#include "Spring.h"
+
+namespace tonvara::ui {
+namespace {
+
+TEST(SpringTest, RisesFromZeroToOneWithoutOvershoot) {
+  EXPECT_EQ(criticallyDampedSpring(0.0), 0.0);
+  EXPECT_DOUBLE_EQ(criticallyDampedSpring(1.0), 1.0);
+  double previous = 0;
+  for (int step = 1; step <= 100; ++step) {
+    const double value = criticallyDampedSpring(step / 100.0);
+    EXPECT_GT(value, previous);
+    EXPECT_LE(value, 1.0);
+    previous = value;
+  }
+  // One response time in, 1 - (1 + 2π)e^-2π of the way.
+  EXPECT_NEAR(criticallyDampedSpring(0.3 / 0.45), 0.987, 0.001);
+}
+
+}  // namespace
+}  // namespace tonvara::ui
