@@ -55,12 +55,9 @@ MprisApplicationPlatform::MprisApplicationPlatform(Options options)
       lookup_(options_.xdgDirs),
       connections_(std::make_shared<BusConnections>(options_.busAddress, options_.callTimeout)) {
   refreshMusicEntryName();
-  PlayerDirectory::Options directoryOptions;
-  directoryOptions.busAddress = options_.busAddress;
-  directoryOptions.callTimeout = options_.callTimeout;
   // The default application may have changed since it was last looked up.
-  directoryOptions.onPlayerAppeared = [this] { refreshMusicEntryName(); };
-  directory_ = std::make_unique<PlayerDirectory>(std::move(directoryOptions));
+  directory_ = std::make_unique<PlayerDirectory>(PlayerDirectory::Options{
+      options_.busAddress, options_.callTimeout, [this] { refreshMusicEntryName(); }});
 }
 
 MprisApplicationPlatform::~MprisApplicationPlatform() { directory_.reset(); }
