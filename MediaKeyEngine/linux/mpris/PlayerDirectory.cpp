@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <system_error>
 #include <utility>
 
 #include "mpris/DesktopEntry.h"
@@ -59,9 +60,10 @@ struct MessageDeleter {
 
 std::string entryNameFromBusName(const std::string& busName) {
   std::string name = busName.substr(std::min(busName.size(), kMprisNamePrefix.size()));
-  const auto dot = name.rfind(".instance");
+  constexpr std::string_view kInstance = ".instance";
+  const auto dot = name.rfind(kInstance);
   if (dot != std::string::npos) {
-    const auto digits = std::string_view(name).substr(dot + 9);
+    const auto digits = std::string_view(name).substr(dot + kInstance.size());
     if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
           return std::isdigit(static_cast<unsigned char>(c)) != 0;
         })) {
@@ -87,11 +89,15 @@ PlayerDirectory::~PlayerDirectory() {
     if (child.pidfd >= 0) {
       close(child.pidfd);
     }
-    std::thread([pid = child.pid] {
-      int status = 0;
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
+    try {
+      std::thread([pid = child.pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+      }).detach();
+    } catch (const std::system_error&) {
+      // No thread to spare: the process is left to become a zombie when it ends.
+    }
   }
   if (wakeFd_ >= 0) {
     close(wakeFd_);
