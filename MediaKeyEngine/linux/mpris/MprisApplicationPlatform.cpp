@@ -139,15 +139,15 @@ std::optional<std::string> MprisApplicationPlatform::launch(
   const std::string name = entry.applicationName();
   if (entry.dbusActivatable) {
     sd_bus* bus = connections_->forCurrentThread();
-    if (bus == nullptr) {
-      return "no session bus";
+    const auto result = bus != nullptr ? activate(bus, name) : CallResult{-ENOTCONN, ""};
+    if (result.ok()) {
+      directory_->watchLaunch(name, std::nullopt, handle);
+      return std::nullopt;
     }
-    const auto result = activate(bus, name);
-    if (!result.ok()) {
+    // Exec remains the way in where activation is not set up.
+    if (entry.exec.empty()) {
       return "activation failed: " + result.errorName;
     }
-    directory_->watchLaunch(name, std::nullopt, handle);
-    return std::nullopt;
   }
   auto arguments = parseExecLine(entry.exec, {entry.icon, entry.name, entry.path});
   if (!arguments) {

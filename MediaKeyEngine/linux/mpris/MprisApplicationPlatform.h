@@ -38,9 +38,10 @@ class MprisApplicationPlatform final : public ApplicationPlatform {
   RunningApplications runningApplications(std::string_view bundleID) override;
   // The path of the application's desktop entry.
   std::optional<std::string> urlForApplication(std::string_view bundleID) override;
-  // `url` is a desktop entry's path. Completes on the calling thread: with a finished handle
-  // when a player of the entry is running, a handle that follows the launch when one was
-  // started, or an error.
+  // `url` is a desktop entry's path. A D-Bus activatable entry is activated; otherwise (or
+  // when activation is not set up) its Exec command runs without a shell. Completes on the
+  // calling thread: with a finished handle when a player of the entry is running, a handle
+  // that follows the launch when one was started, or an error.
   void openApplication(const std::string& url, bool activates, OpenCompletion completion) override;
   std::unique_ptr<ScriptableApplication> scriptableApplication(std::string_view bundleID) override;
   std::optional<bool> isPlayerPlaying(std::string_view bundleID) override;

@@ -74,5 +74,17 @@ TEST_F(MprisDesktopEntryMatchTest, DBusActivatableApplicationsAreActivated) {
   EXPECT_EQ(platform->runningApplications(kMusic).size(), 1U);
 }
 
+TEST_F(MprisDesktopEntryMatchTest, WithoutAnActivatableServiceTheCommandStartsIt) {
+  installDefaultPlayer("mpv.desktop",
+                       "Type=Application\nDBusActivatable=true\nExec=" + mpvExecLine() + "\n");
+  const auto platform = makePlatform();
+  std::shared_ptr<RunningApplication> handle;
+  platform->openApplication(*platform->urlForApplication(kMusic), true,
+                            [&](auto running, auto) { handle = running; });
+  ASSERT_NE(handle, nullptr);
+  EXPECT_TRUE(waitFor([&] { return handle->isFinishedLaunching(); }, 10s));
+  EXPECT_TRUE(bus_->hasOwner(Mpv::kBusName));
+}
+
 }  // namespace
 }  // namespace tonvara::testing
