@@ -11,12 +11,15 @@ MenuBarLabel::MenuBarLabel(UiModel& model, MenuContent& menu, QObject* parent)
     : QObject(parent), model_(&model), menu_(&menu) {
   tray_.setToolTip(QStringLiteral("Tonvara"));
   tray_.setContextMenu(&menu);
-  // Trays differ: some open the context menu only on a right click. A left click opens it too.
+#ifndef Q_OS_MACOS
+  // Linux trays differ: some open the context menu only on a right click. A left click opens
+  // it too. (The macOS status item opens it on any click by itself.)
   connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
     if (why == QSystemTrayIcon::Trigger && menu_ && !menu_->isVisible()) {
       menu_->popup(QCursor::pos());
     }
   });
+#endif
   connect(&model, &UiModel::stateChanged, this, &MenuBarLabel::sync);
   sync();
 }

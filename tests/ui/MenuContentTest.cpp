@@ -179,3 +179,31 @@ TEST(MenuGrabTest, OpenMenuCanBeCaptured) {
 
 }  // namespace
 }  // namespace tonvara::ui
+
+#include <QMessageBox>
+
+#include "AboutBox.h"
+
+namespace tonvara::ui {
+namespace {
+
+TEST(AboutBoxTest, ShowsTheApplicationsNameAndVersionInFront) {
+  QApplication::setApplicationName("Tonvara");
+  QApplication::setApplicationVersion("1.2.3");
+  showStandardAboutBox();
+  QMessageBox* box = nullptr;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* candidate = qobject_cast<QMessageBox*>(widget); candidate && candidate->isVisible()) {
+      box = candidate;
+    }
+  }
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->text().contains("Tonvara"));
+  EXPECT_TRUE(box->text().contains("1.2.3"));
+  EXPECT_FALSE(box->iconPixmap().isNull());
+  EXPECT_FALSE(box->isModal());
+  box->close();
+}
+
+}  // namespace
+}  // namespace tonvara::ui
