@@ -302,3 +302,68 @@ TEST(ReducedMotionTest, ReadsKdeAndGtkSettings) {
 
 }  // namespace
 }  // namespace tonvara::ui
+
+#include "ContentHeightReader.h"
+
+namespace tonvara::ui {
+namespace {
+
+class ContentHeightReaderTest : public ::testing::Test {
+ protected:
+  testing::VirtualScheduler scheduler;
+  QWidget content;
+  double height = 300;
+  int measurements = 0;
+  std::vector<double> reports;
+  ContentHeightReader reader{content, scheduler,
+                             [this] {
+                               ++measurements;
+                               return height;
+                             },
+                             [this](double reported) { reports.push_back(reported); }};
+
+  void layoutChangesTo(double newHeight) {
+    height = newHeight;
+    reader.layoutChanged();
+    scheduler.advance(std::chrono::milliseconds(0));
+  }
+};
+
+TEST_F(ContentHeightReaderTest, ReportsOnALaterTurnNeverDuringTheLayout) {
+  reader.layoutChanged();
+  EXPECT_TRUE(reports.empty());
+  scheduler.advance(std::chrono::milliseconds(0));
+  EXPECT_EQ(reports, std::vector<double>{300});
+}
+
+TEST_F(ContentHeightReaderTest, IgnoresChangesOfAPointAndReportsLargerOnes) {
+  layoutChangesTo(300);
+  layoutChangesTo(301);
+  layoutChangesTo(299);
+  layoutChangesTo(301.5);
+  layoutChangesTo(0);  // not laid out yet
+  EXPECT_EQ(reports, (std::vector<double>{300, 301.5}));
+  EXPECT_EQ(reader.lastHeight(), 301.5);
+}
+
+TEST_F(ContentHeightReaderTest, SeveralLayoutPassesInOneTurnMeasureOnce) {
+  reader.layoutChanged();
+  reader.layoutChanged();
+  QEvent layoutRequest(QEvent::LayoutRequest);
+  QCoreApplication::sendEvent(&content, &layoutRequest);
+  scheduler.advance(std::chrono::milliseconds(0));
+  EXPECT_EQ(measurements, 1);
+  EXPECT_EQ(reports.size(), 1U);
+}
+
+TEST_F(ContentHeightReaderTest, ANewCallbackKeepsTheLastHeight) {
+  layoutChangesTo(300);
+  std::vector<double> later;
+  reader.setOnChange([&later](double reported) { later.push_back(reported); });
+  layoutChangesTo(300.5);
+  layoutChangesTo(320);
+  EXPECT_EQ(later, std::vector<double>{320});
+}
+
+}  // namespace
+}  // namespace tonvara::ui
