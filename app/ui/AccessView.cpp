@@ -96,8 +96,7 @@ AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight m
   outer->addWidget(scrollArea_, 0, Qt::AlignTop | Qt::AlignHCenter);
   setFixedWidth(kWidth);
 
-  for (StepCardWidget* card :
-       {accessibilityCard_, automationCard_, recoveryAccessibilityCard_, recoveryAutomationCard_}) {
+  for (StepCardWidget* card : stepCardWidgets()) {
     connect(card, &StepCardWidget::actionTriggered, this, &AccessView::runAction);
   }
   for (PermissionStatusRowWidget* row :
@@ -190,8 +189,7 @@ void AccessView::render() {
 void AccessView::settleCards() {
   transition_->stop();
   transition_->clear();
-  for (StepCardWidget* card :
-       {accessibilityCard_, automationCard_, recoveryAccessibilityCard_, recoveryAutomationCard_}) {
+  for (StepCardWidget* card : stepCardWidgets()) {
     card->opacityEffect().setOpacity(card->targetOpacity());
   }
 }
@@ -201,8 +199,7 @@ void AccessView::animateChange() {
   // look with a fade on the spring.
   QEasingCurve spring;
   spring.setCustomType(springEasing);
-  for (StepCardWidget* card :
-       {accessibilityCard_, automationCard_, recoveryAccessibilityCard_, recoveryAutomationCard_}) {
+  for (StepCardWidget* card : stepCardWidgets()) {
     if (card->isHidden()) {
       continue;
     }

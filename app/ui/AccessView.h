@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -67,6 +68,10 @@ class AccessView final : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  std::array<StepCardWidget*, 4> stepCardWidgets() const {
+    return {accessibilityCard_, automationCard_, recoveryAccessibilityCard_,
+            recoveryAutomationCard_};
+  }
   void render();
   void setHeading(const QString& title, const QString& detail, int topInset);
   // Ends a running transition with every card at its state's opacity.

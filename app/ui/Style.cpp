@@ -1,6 +1,7 @@
 #include "Style.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <algorithm>
 #include <array>
 
@@ -12,6 +13,14 @@ constexpr qreal kBodySize = 13.0;
 QColor srgb(qreal red, qreal green, qreal blue, qreal alpha = 1.0) {
   return QColor::fromRgbF(static_cast<float>(red), static_cast<float>(green),
                           static_cast<float>(blue), static_cast<float>(alpha));
+}
+
+QString cssColor(const QColor& c) {
+  return QStringLiteral("rgba(%1, %2, %3, %4)")
+      .arg(c.red())
+      .arg(c.green())
+      .arg(c.blue())
+      .arg(c.alphaF(), 0, 'f', 3);
 }
 
 }  // namespace
@@ -137,23 +146,6 @@ QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius) {
   path.closeSubpath();
   return path;
 }
-
-}  // namespace tonvara::ui::style
-
-#include <QPushButton>
-
-namespace tonvara::ui::style {
-namespace {
-
-QString cssColor(const QColor& c) {
-  return QStringLiteral("rgba(%1, %2, %3, %4)")
-      .arg(c.red())
-      .arg(c.green())
-      .arg(c.blue())
-      .arg(c.alphaF(), 0, 'f', 3);
-}
-
-}  // namespace
 
 void applyProminentButtonLook(QPushButton& button) {
   const QColor accent = brandAccent(button.palette());

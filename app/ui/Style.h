@@ -8,6 +8,8 @@
 #include <QPalette>
 #include <QRectF>
 
+class QPushButton;
+
 // The shared look of the Access window: brand colours, the brand gradient, the named colours
 // of the cards and rows, text styles and the card shape. Lengths are points (logical pixels).
 namespace tonvara::ui::style {
@@ -51,12 +53,6 @@ QColor cardMaterial(const QPalette& palette);
 
 // A rounded rectangle with continuous (curvature-smooth) corners.
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
-
-}  // namespace tonvara::ui::style
-
-class QPushButton;
-
-namespace tonvara::ui::style {
 
 // The filled button of a step card, tinted with the brand accent.
 void applyProminentButtonLook(QPushButton& button);
