@@ -200,7 +200,7 @@ void AccessView::animateChange() {
   QEasingCurve spring;
   spring.setCustomType(springEasing);
   for (StepCardWidget* card : stepCardWidgets()) {
-    if (card->isHidden()) {
+    if (!card->isVisibleTo(this)) {
       continue;
     }
     auto* fade = new QPropertyAnimation(&card->opacityEffect(), "opacity");
