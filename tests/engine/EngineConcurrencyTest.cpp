@@ -13,25 +13,12 @@
 #include "FakeEventTapPlatform.h"
 #include "MediaKeyEngine/MediaKeyRouter.h"
 #include "MediaKeyEngine/WorkQueue.h"
-#include "ThreadCensus.h"
-
-#if defined(__SANITIZE_THREAD__)
-#define TONVARA_UNDER_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define TONVARA_UNDER_TSAN 1
-#endif
-#endif
 
 namespace tonvara::testing {
 namespace {
 
-#if defined(TONVARA_UNDER_TSAN)
-// Every post is a thread hand-off, which ThreadSanitizer slows down several times over.
-constexpr int kPosts = 20'000;
-#else
+// Media-key events a tap decides while the settings churn.
 constexpr int kPosts = 100'000;
-#endif
 
 // What the churning thread last settled on: whether the tap should be installed, and the
 // settings in force.
@@ -112,7 +99,8 @@ TEST(EngineConcurrency, EveryDecisionFollowsTheSettingsInForceWhileTheyChurn) {
       ++version;
       ++changes;
       // Hold the settings for a moment, sometimes not at all, so that posts see both settled
-      // windows and changes under way. Sleeping leaves the two cores to the poster and the tap.
+      // windows and changes under way. Sleeping leaves the processor to the poster and the tap
+      // thread.
       std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
     }
   });

@@ -300,38 +300,46 @@ TEST(MediaKeyTapLifetime, DestroyingWhileEventsArePostedNeverCallsIntoTheDestroy
   }
 }
 
+// Also when the tap was stopped before: stop() does not wait, so the callback may still run.
 TEST(MediaKeyTapLifetime, DestroyingWaitsForTheCallbackInProgress) {
-  auto platform = std::make_shared<FakeEventTapPlatform>();
-  auto tap = std::make_unique<MediaKeyTap>(platform);
-  std::promise<void> entered;
-  std::promise<void> release;
-  auto released = release.get_future().share();
-  std::atomic<bool> destructorReturned{false};
-  std::atomic<bool> returnedEarly{false};
-  tap->setOnKeyDown([&](MediaKey /*key*/) {
-    entered.set_value();
-    released.wait();
-    returnedEarly = destructorReturned.load();
-    return true;
-  });
-  ASSERT_TRUE(tap->start());
+  for (const bool stoppedFirst : {false, true}) {
+    SCOPED_TRACE(stoppedFirst ? "stopped first" : "installed");
+    auto platform = std::make_shared<FakeEventTapPlatform>();
+    auto tap = std::make_unique<MediaKeyTap>(platform);
+    std::promise<void> entered;
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    std::atomic<bool> destructorReturned{false};
+    std::atomic<bool> returnedEarly{false};
+    tap->setOnKeyDown([&](MediaKey /*key*/) {
+      entered.set_value();
+      released.wait();
+      returnedEarly = destructorReturned.load();
+      return true;
+    });
+    ASSERT_TRUE(tap->start());
 
-  std::thread poster([&] { EXPECT_EQ(platform->postMediaKey(16, true), PostOutcome::swallowed); });
-  entered.get_future().wait();
-  std::thread destroyer([&] {
-    tap.reset();
-    destructorReturned = true;
-  });
-  // Once the tap is switched off the destructor is past stop(); give a wrongly
-  // non-waiting destructor time to return before the callback finishes.
-  ASSERT_TRUE(eventually([&] { return !platform->isTapEnabled(); }));
-  std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(destructorReturned);
-  release.set_value();
-  destroyer.join();
-  poster.join();
-  EXPECT_FALSE(returnedEarly);
-  EXPECT_EQ(platform->runningLoops(), 0);
+    std::thread poster(
+        [&] { EXPECT_EQ(platform->postMediaKey(16, true), PostOutcome::swallowed); });
+    entered.get_future().wait();
+    if (stoppedFirst) {
+      tap->stop();
+    }
+    std::thread destroyer([&] {
+      tap.reset();
+      destructorReturned = true;
+    });
+    // Once the tap is switched off the destructor is past stop(); give a wrongly
+    // non-waiting destructor time to return before the callback finishes.
+    ASSERT_TRUE(eventually([&] { return !platform->isTapEnabled(); }));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(destructorReturned);
+    release.set_value();
+    destroyer.join();
+    poster.join();
+    EXPECT_FALSE(returnedEarly);
+    EXPECT_EQ(platform->runningLoops(), 0);
+  }
 }
 
 TEST(MediaKeyTapLifetime, AStopBeforeTheRunLoopStartsStillEndsTheTapThread) {
