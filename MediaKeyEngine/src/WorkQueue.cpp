@@ -96,7 +96,13 @@ class DispatchQueue::Pool {
       // priority_queue::top is const; the entry is popped right after, so moving is safe.
       Job job = std::move(const_cast<Entry&>(jobs_.top()).job);  // NOLINT
       jobs_.pop();
+      const bool moreQueued = !jobs_.empty();
       lock.unlock();
+      // This thread may have been the one watching the next due time: hand that watch on, or
+      // a delayed job could wait behind this one while another thread sleeps.
+      if (moreQueued) {
+        wake_.notify_one();
+      }
       job();
       job = nullptr;  // destroy captures outside the lock
       lock.lock();
