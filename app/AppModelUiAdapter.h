@@ -1,0 +1,45 @@
+#pragma once
+
+#include "AppModel.h"
+#include "UiModel.h"
+
+namespace tonvara {
+
+// Lets the widgets read and drive the application's model through their narrow interface.
+// Every change the model publishes is passed on as stateChanged().
+class AppModelUiAdapter final : public ui::UiModel {
+  Q_OBJECT
+
+ public:
+  explicit AppModelUiAdapter(AppModel& model, QObject* parent = nullptr);
+
+  bool enabled() const override { return model_.enabled(); }
+  WhenNotRunning whenNotRunning() const override { return model_.whenNotRunning(); }
+  bool loginEnabled() const override { return model_.loginEnabled(); }
+  bool canCheckForUpdates() const override { return model_.canCheckForUpdates(); }
+  bool hasAccessibility() const override { return model_.hasAccessibility(); }
+  bool hasRequestedAccessibility() const override { return model_.hasRequestedAccessibility(); }
+  ui::AutomationAccess automationStatus() const override { return model_.automationStatus(); }
+  bool automationDenied() const override { return model_.automationDenied(); }
+  bool accessSetupCompleted() const override { return model_.accessSetupCompleted(); }
+  bool needsAttention() const override { return model_.needsAttention(); }
+  QString menuBarSymbolName() const override { return model_.menuBarSymbolName(); }
+
+  void setEnabled(bool enabled) override { model_.setEnabled(enabled); }
+  void setWhenNotRunning(WhenNotRunning policy) override { model_.setWhenNotRunning(policy); }
+  void setLoginEnabled(bool enabled) override { model_.setLoginEnabled(enabled); }
+
+  void refreshPermissions() override { model_.refreshPermissions(); }
+  void requestAccessibility() override { model_.requestAccessibility(); }
+  void requestAutomation() override { model_.requestAutomation(); }
+  void openAccessibilitySettings() override;
+  void openAutomationSettings() override;
+
+  void showAccessWindow() override { model_.accessWindow().show(); }
+  void checkForUpdates() override;
+
+ private:
+  AppModel& model_;
+};
+
+}  // namespace tonvara

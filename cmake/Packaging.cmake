@@ -1,0 +1,25 @@
+# A Debian package of the program: `cpack` in a build directory writes tonvara_<version>_<arch>.deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tonvara)
+set(CPACK_PACKAGE_VENDOR "Tonvara")
+set(CPACK_PACKAGE_CONTACT "Tonvara developers <tonvara@users.noreply.github.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY tonvara)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Only the program's own files: the tests and benchmarks install nothing, the libraries are static.
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Media keys for your music player\n Tonvara sits in the system tray and sends the keyboard's\n play/pause, next and previous keys to the default audio player over\n MPRIS, before any other application sees them.")
+# The shared libraries as dpkg-shlibdeps finds them, plus a font to draw text with, which the
+# program needs without linking it (with no font every glyph is a box).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+# Any MPRIS player will do; mpv needs its plug-in for that.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mpv, mpv-mpris")
+
+include(CPack)
