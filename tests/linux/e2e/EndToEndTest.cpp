@@ -21,24 +21,6 @@ namespace {
 
 constexpr std::string_view kMusic = MusicController::bundleID;
 
-std::optional<pid_t> parentOf(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) {
-    return std::nullopt;
-  }
-  // pid (comm) state ppid ...: comm may hold spaces, so read after the last ')'.
-  const auto close = line.rfind(')');
-  if (close == std::string::npos) {
-    return std::nullopt;
-  }
-  std::istringstream fields(line.substr(close + 1));
-  char state = 0;
-  pid_t parent = 0;
-  fields >> state >> parent;
-  return parent;
-}
-
 // "s" out of Metadata's a{sv} under `key`, on a connection of its own.
 std::optional<std::string> metadataString(const std::string& address,
                                           const std::string& destination, const char* key) {
@@ -284,6 +266,37 @@ void killRemainingChildren() {
       waitpid(pid, nullptr, 0);
     }
   }
+}
+
+std::optional<pid_t> parentOf(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) {
+    return std::nullopt;
+  }
+  // pid (comm) state ppid ...: comm may hold spaces, so read after the last ')'.
+  const auto close = line.rfind(')');
+  if (close == std::string::npos) {
+    return std::nullopt;
+  }
+  std::istringstream fields(line.substr(close + 1));
+  char state = 0;
+  pid_t parent = 0;
+  fields >> state >> parent;
+  return parent;
+}
+
+int tapThreads() {
+  // Linux allows 15 characters; the engine keeps the tail of the name.
+  const std::string_view full = MediaKeyTap::kThreadName;
+  const std::string name(full.substr(full.size() - 15));
+  int count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string line;
+    count += std::getline(comm, line) && line == name ? 1 : 0;
+  }
+  return count;
 }
 
 }  // namespace tonvara::testing

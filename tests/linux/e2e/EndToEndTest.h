@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
@@ -113,5 +114,8 @@ class EndToEndTest : public ::testing::Test {
 
 // Sends SIGKILL to every child process of this test still alive and reaps it.
 void killRemainingChildren();
+std::optional<pid_t> parentOf(pid_t pid);
+// Live threads of this process named as the tap's thread.
+int tapThreads();
 
 }  // namespace tonvara::testing

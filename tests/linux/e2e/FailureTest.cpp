@@ -76,6 +76,7 @@ TEST_F(FailureTest, WithTheXServerGoneTheTapIsSwitchedOffAndStaysOff) {
   buildRouter(kPassing);
   ASSERT_TRUE(router_->activate());
   ASSERT_TRUE(waitForMusicRunning(true));
+  ASSERT_EQ(tapThreads(), 1);
   window_.reset();  // its connection goes with the server
 
   server_->kill();
@@ -88,6 +89,7 @@ TEST_F(FailureTest, WithTheXServerGoneTheTapIsSwitchedOffAndStaysOff) {
   // The watchdog's next steps: remove the tap, and fail to install another.
   router_->deactivateTap();
   EXPECT_FALSE(router_->isTapInstalled());
+  EXPECT_TRUE(waitFor([] { return tapThreads() == 0; }, kPatience)) << "the tap thread lives on";
   EXPECT_FALSE(router_->activate());
   EXPECT_FALSE(router_->isTapInstalled());
   // The rest of the engine is untouched.

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "EndToEndTest.h"
@@ -21,16 +20,6 @@ constexpr EngineSettings kLaunching{true, WhenNotRunning::launchMusic};
 
 using LaunchTest = EndToEndTest;
 
-std::optional<pid_t> parentPid(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("PPid:", 0) == 0) {
-      return static_cast<pid_t>(std::stol(line.substr(5)));
-    }
-  }
-  return std::nullopt;
-}
-
 TEST_F(LaunchTest, PlayPauseStartsThePlayerFromItsEntryAndLeavesItPlaying) {
   // Started paused, so only the engine's play after the launch can make it play.
   installMusicEntry("Type=Application\nName=mpv\nExec=" + mpvExecLine(/*paused=*/true) + "\n");
@@ -45,7 +34,7 @@ TEST_F(LaunchTest, PlayPauseStartsThePlayerFromItsEntryAndLeavesItPlaying) {
   EXPECT_TRUE(router_->isMusicRunning());
   const auto owner = bus_->ownerPid(Mpv::kBusName);
   ASSERT_TRUE(owner.has_value());
-  EXPECT_EQ(parentPid(*owner), getpid()) << "the player was not started by the engine";
+  EXPECT_EQ(parentOf(*owner), getpid()) << "the player was not started by the engine";
 
   // Running now: the next key toggles it without another launch.
   keyboard_->tap(keysym::kPlay);
