@@ -13,8 +13,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+# The synopsis comes from the project's description; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Media keys for your music player\n Tonvara sits in the system tray and sends the keyboard's\n play/pause, next and previous keys to the default audio player over\n MPRIS, before any other application sees them.")
+    "Tonvara sits in the system tray and sends the keyboard's play/pause, next and\nprevious keys to the default audio player over MPRIS, before any other\napplication sees them. Keys it does not take pass on unchanged.")
 # The shared libraries as dpkg-shlibdeps finds them, plus a font to draw text with, which the
 # program needs without linking it (with no font every glyph is a box).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -15,7 +15,7 @@ packages=(
   # application
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
   # end-to-end tests and demo: a private X server, a real player and a tone to play
-  xvfb xauth mpv mpv-mpris sox
+  xvfb xauth mpv mpv-mpris sox trayer
 )
 
 missing=()
