@@ -213,6 +213,11 @@ int run(int argc, char** argv) {
     }
   }
   sd_bus_flush_close_unref(floorBus);
+  for (const auto& path : paths) {
+    if (path.samples.empty()) {
+      throw std::runtime_error("the player saw no PlayPause from: " + path.name);
+    }
+  }
 
   const double floorMedian = percentile(paths.back().samples, 0.5);
   std::printf("| Key press (XTest) → PlayPause seen on the bus | median | p10 | p90 | × floor |\n");
