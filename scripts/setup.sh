@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang-format clang-tidy
+  build-essential cmake ninja-build pkg-config clang-format clang-tidy file
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # X11 key capture
