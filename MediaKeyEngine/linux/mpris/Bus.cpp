@@ -83,18 +83,6 @@ CallResult getStringProperty(sd_bus* bus, const std::string& destination, const 
   return holder.result(r);
 }
 
-CallResult getBoolProperty(sd_bus* bus, const std::string& destination, const char* path,
-                           const char* interface, const char* property, bool& value) {
-  ErrorHolder holder;
-  int flag = 0;
-  const int r = sd_bus_get_property_trivial(bus, destination.c_str(), path, interface, property,
-                                            &holder.error, 'b', &flag);
-  if (r >= 0) {
-    value = flag != 0;
-  }
-  return holder.result(r);
-}
-
 BusConnections::BusConnections(std::optional<std::string> address,
                                std::chrono::microseconds callTimeout)
     : address_(std::move(address)), callTimeout_(callTimeout) {}

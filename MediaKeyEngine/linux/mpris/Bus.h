@@ -42,8 +42,6 @@ CallResult callMethod(sd_bus* bus, const std::string& destination, const char* p
                       const char* interface, const char* member);
 CallResult getStringProperty(sd_bus* bus, const std::string& destination, const char* path,
                              const char* interface, const char* property, std::string& value);
-CallResult getBoolProperty(sd_bus* bus, const std::string& destination, const char* path,
-                           const char* interface, const char* property, bool& value);
 
 // One connection per calling thread, opened on first use and reopened after the bus has
 // gone, so that any thread may make calls without sharing an sd-bus object.

@@ -27,28 +27,10 @@ const char* methodFor(std::string_view selector) {
 MprisPlayerObject::MprisPlayerObject(std::shared_ptr<BusConnections> connections, std::string owner)
     : connections_(std::move(connections)), owner_(std::move(owner)) {}
 
-bool MprisPlayerObject::can(const char* property) {
-  sd_bus* bus = connections_->forCurrentThread();
-  bool value = false;
-  return bus != nullptr &&
-         getBoolProperty(bus, owner_, kMprisPath, kMprisPlayerInterface, property, value).ok() &&
-         value;
-}
-
 bool MprisPlayerObject::respondsToSelector(std::string_view selector) {
-  if (selector == "playpause") {
-    return can("CanPause") || can("CanPlay");
-  }
-  if (selector == "nextTrack") {
-    return can("CanGoNext");
-  }
-  if (selector == "previousTrack") {
-    return can("CanGoPrevious");
-  }
-  if (selector == "play") {
-    return can("CanPlay");
-  }
-  return false;
+  // Every MPRIS player implements these methods; one that cannot act on one ignores the call.
+  // Asking its Can* properties first would cost a bus round trip on every key.
+  return methodFor(selector) != nullptr;
 }
 
 void MprisPlayerObject::performSelector(std::string_view selector) {

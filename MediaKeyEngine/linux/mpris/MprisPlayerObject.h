@@ -10,11 +10,11 @@
 namespace tonvara::mpris {
 
 // The scripting object of one MPRIS player: the engine's command names map onto the
-// player's methods, and "responds" means the player says it can do that now.
-//   "playpause"     → PlayPause (CanPause or CanPlay)
-//   "nextTrack"     → Next      (CanGoNext)
-//   "previousTrack" → Previous  (CanGoPrevious)
-//   "play"          → Play      (CanPlay)
+// player's methods, and "responds" means the name is one of them.
+//   "playpause"     → PlayPause
+//   "nextTrack"     → Next
+//   "previousTrack" → Previous
+//   "play"          → Play
 class MprisPlayerObject final : public ScriptableApplication {
  public:
   MprisPlayerObject(std::shared_ptr<BusConnections> connections, std::string owner);
@@ -23,8 +23,6 @@ class MprisPlayerObject final : public ScriptableApplication {
   void performSelector(std::string_view selector) override;
 
  private:
-  bool can(const char* property);
-
   std::shared_ptr<BusConnections> connections_;
   std::string owner_;
 };

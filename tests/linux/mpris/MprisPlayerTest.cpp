@@ -145,7 +145,6 @@ TEST_F(MprisPlayerTest, APlayerKilledAroundACommandIsHarmless) {
 
   // Gone before the next call.
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(player->respondsToSelector("playpause"));
   player->performSelector("playpause");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
 }
@@ -158,7 +157,6 @@ TEST_F(MprisPlayerTest, LosingTheBusEndsEverythingQuietly) {
   EXPECT_TRUE(waitFor([&] { return platform_->runningApplications(kMusic).empty(); }, 2s));
   const auto start = std::chrono::steady_clock::now();
   player->performSelector("playpause");
-  EXPECT_FALSE(player->respondsToSelector("playpause"));
   EXPECT_EQ(platform_->scriptableApplication(kMusic), nullptr);
   EXPECT_EQ(platform_->isPlayerPlaying(kMusic), std::nullopt);
   EXPECT_EQ(platform_->determinePermissionToAutomate(kMusic, false), kAutomationProcessNotFound);
