@@ -71,8 +71,8 @@ bool MediaKeyTap::start() {
   return true;
 }
 
-void MediaKeyTap::runTapThread(std::shared_ptr<RunLoopSource> source,
-                               std::shared_ptr<EventTapPort> port,
+void MediaKeyTap::runTapThread(const std::shared_ptr<RunLoopSource>& source,
+                               const std::shared_ptr<EventTapPort>& port,
                                std::counting_semaphore<>& started) {
   detail::setCurrentThreadName(kThreadName);
   auto runLoop = platform_->currentRunLoop();

@@ -42,8 +42,8 @@ class MediaKeyTap {
  private:
   static EventRef callBack(std::uint32_t type, EventRef event, void* userInfo);
   EventRef handleEvent(std::uint32_t type, EventRef event);
-  void runTapThread(std::shared_ptr<RunLoopSource> source, std::shared_ptr<EventTapPort> port,
-                    std::counting_semaphore<>& started);
+  void runTapThread(const std::shared_ptr<RunLoopSource>& source,
+                    const std::shared_ptr<EventTapPort>& port, std::counting_semaphore<>& started);
   void joinRetiredThreads();
 
   const std::shared_ptr<EventTapPlatform> platform_;

@@ -47,7 +47,7 @@ class MusicController : public std::enable_shared_from_this<MusicController> {
                                                  AutomationStatusCheck automationStatus,
                                                  PlayerStateQuery isPlaying);
 
-  MusicController(Passkey, std::shared_ptr<SerialWorkQueue> queue,
+  MusicController(Passkey passkey, std::shared_ptr<SerialWorkQueue> queue,
                   RunningApplications runningApplications, LaunchApplication launchApplication,
                   SendCommand sendCommand, AutomationStatusCheck automationStatus,
                   PlayerStateQuery isPlaying);
