@@ -1,8 +1,8 @@
+#include "ThreadName.h"
+
 #include <pthread.h>
 
 #include <string>
-
-#include "ThreadName.h"
 
 namespace tonvara::detail {
 

@@ -58,8 +58,8 @@ ApplicationPlatform::RunningApplications MacApplicationPlatform::runningApplicat
 
 std::optional<std::string> MacApplicationPlatform::urlForApplication(std::string_view bundleID) {
   @autoreleasepool {
-    NSURL* url = [[NSWorkspace sharedWorkspace]
-        URLForApplicationWithBundleIdentifier:toNSString(bundleID)];
+    NSURL* url =
+        [[NSWorkspace sharedWorkspace] URLForApplicationWithBundleIdentifier:toNSString(bundleID)];
     if (url == nil) {
       return std::nullopt;
     }
@@ -83,9 +83,8 @@ void MacApplicationPlatform::openApplication(const std::string& url, bool activa
                configuration:configuration
            completionHandler:^(NSRunningApplication* application, NSError* error) {
              if (error != nil || application == nil) {
-               (*shared)(nullptr, std::string(error != nil
-                                                  ? error.localizedDescription.UTF8String
-                                                  : "no application"));
+               (*shared)(nullptr, std::string(error != nil ? error.localizedDescription.UTF8String
+                                                           : "no application"));
                return;
              }
              (*shared)(std::make_shared<MacRunningApplication>(application), std::nullopt);

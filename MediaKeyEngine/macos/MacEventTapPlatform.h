@@ -8,9 +8,8 @@ namespace tonvara::mac {
 class MacEventTapPlatform final : public EventTapPlatform {
  public:
   std::shared_ptr<EventTapPort> createEventTap(EventTapLocation location,
-                                               EventTapPlacement placement,
-                                               EventTapOptions options, EventMask mask,
-                                               EventTapCallBack callback,
+                                               EventTapPlacement placement, EventTapOptions options,
+                                               EventMask mask, EventTapCallBack callback,
                                                void* userInfo) override;
   std::shared_ptr<RunLoopSource> createRunLoopSource(
       const std::shared_ptr<EventTapPort>& port) override;

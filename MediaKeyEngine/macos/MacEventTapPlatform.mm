@@ -19,8 +19,8 @@ struct TapContext {
 CGEventRef trampoline(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef event,
                       void* context) {
   const auto* tap = static_cast<const TapContext*>(context);
-  return static_cast<CGEventRef>(tap->callback(static_cast<std::uint32_t>(type), event,
-                                               tap->userInfo));
+  return static_cast<CGEventRef>(
+      tap->callback(static_cast<std::uint32_t>(type), event, tap->userInfo));
 }
 
 class MacTapPort final : public EventTapPort {
@@ -89,13 +89,13 @@ class MacRunLoop final : public RunLoop {
 }  // namespace
 
 std::shared_ptr<EventTapPort> MacEventTapPlatform::createEventTap(
-    EventTapLocation location, EventTapPlacement placement, EventTapOptions options,
-    EventMask mask, EventTapCallBack callback, void* userInfo) {
+    EventTapLocation location, EventTapPlacement placement, EventTapOptions options, EventMask mask,
+    EventTapCallBack callback, void* userInfo) {
   auto context = std::make_unique<TapContext>(TapContext{callback, userInfo});
-  CFMachPortRef port = CGEventTapCreate(
-      static_cast<CGEventTapLocation>(location), static_cast<CGEventTapPlacement>(placement),
-      static_cast<CGEventTapOptions>(options), static_cast<CGEventMask>(mask), &trampoline,
-      context.get());
+  CFMachPortRef port = CGEventTapCreate(static_cast<CGEventTapLocation>(location),
+                                        static_cast<CGEventTapPlacement>(placement),
+                                        static_cast<CGEventTapOptions>(options),
+                                        static_cast<CGEventMask>(mask), &trampoline, context.get());
   if (port == nullptr) {
     return nullptr;
   }
@@ -104,8 +104,8 @@ std::shared_ptr<EventTapPort> MacEventTapPlatform::createEventTap(
 
 std::shared_ptr<RunLoopSource> MacEventTapPlatform::createRunLoopSource(
     const std::shared_ptr<EventTapPort>& port) {
-  CFRunLoopSourceRef source = CFMachPortCreateRunLoopSource(
-      kCFAllocatorDefault, static_cast<MacTapPort&>(*port).port(), 0);
+  CFRunLoopSourceRef source =
+      CFMachPortCreateRunLoopSource(kCFAllocatorDefault, static_cast<MacTapPort&>(*port).port(), 0);
   return std::make_shared<MacRunLoopSource>(source);
 }
 

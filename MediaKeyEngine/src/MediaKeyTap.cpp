@@ -47,10 +47,9 @@ bool MediaKeyTap::start() {
   // Threads of earlier installations were told to stop; reap them so none pile up.
   joinRetiredThreads();
 
-  auto port = platform_->createEventTap(EventTapLocation::hidEventTap,
-                                        EventTapPlacement::headInsertEventTap,
-                                        EventTapOptions::defaultTap, kSystemDefinedEventMask,
-                                        &MediaKeyTap::callBack, this);
+  auto port = platform_->createEventTap(
+      EventTapLocation::hidEventTap, EventTapPlacement::headInsertEventTap,
+      EventTapOptions::defaultTap, kSystemDefinedEventMask, &MediaKeyTap::callBack, this);
   if (!port) {
     return false;
   }

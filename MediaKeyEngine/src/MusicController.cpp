@@ -18,21 +18,21 @@ std::shared_ptr<MusicController> MusicController::create() {
       [platform] { return platform->isPlayerPlaying(bundleID).value_or(false); });
 }
 
-std::shared_ptr<MusicController> MusicController::create(
-    std::shared_ptr<SerialWorkQueue> queue, RunningApplications runningApplications,
-    LaunchApplication launchApplication, SendCommand sendCommand,
-    AutomationStatusCheck automationStatus, PlayerStateQuery isPlaying) {
-  return std::make_shared<MusicController>(Passkey{}, std::move(queue),
-                                           std::move(runningApplications),
-                                           std::move(launchApplication), std::move(sendCommand),
-                                           std::move(automationStatus), std::move(isPlaying));
+std::shared_ptr<MusicController> MusicController::create(std::shared_ptr<SerialWorkQueue> queue,
+                                                         RunningApplications runningApplications,
+                                                         LaunchApplication launchApplication,
+                                                         SendCommand sendCommand,
+                                                         AutomationStatusCheck automationStatus,
+                                                         PlayerStateQuery isPlaying) {
+  return std::make_shared<MusicController>(
+      Passkey{}, std::move(queue), std::move(runningApplications), std::move(launchApplication),
+      std::move(sendCommand), std::move(automationStatus), std::move(isPlaying));
 }
 
 MusicController::MusicController(Passkey /*unused*/, std::shared_ptr<SerialWorkQueue> queue,
                                  RunningApplications runningApplications,
                                  LaunchApplication launchApplication, SendCommand sendCommand,
-                                 AutomationStatusCheck automationStatus,
-                                 PlayerStateQuery isPlaying)
+                                 AutomationStatusCheck automationStatus, PlayerStateQuery isPlaying)
     : queue_(std::move(queue)),
       runningApplications_(std::move(runningApplications)),
       launchApplication_(std::move(launchApplication)),
@@ -46,8 +46,7 @@ MusicController::AutomationAccess MusicController::automationAccess() const {
   return automationAccessFromStatus(automationStatus_());
 }
 
-MusicController::AutomationAccess MusicController::automationAccessFromStatus(
-    std::int32_t status) {
+MusicController::AutomationAccess MusicController::automationAccessFromStatus(std::int32_t status) {
   switch (status) {
     case kAutomationGranted:
       return AutomationAccess::granted;
@@ -106,8 +105,8 @@ void MusicController::waitUntilReady(std::function<bool()> isReady, int attempts
 }
 
 void MusicController::ensurePlaybackStarted(std::function<void()> sendPlay,
-                                            std::function<bool()> isPlaying,
-                                            int attemptsRemaining, ScheduleRetry scheduleRetry) {
+                                            std::function<bool()> isPlaying, int attemptsRemaining,
+                                            ScheduleRetry scheduleRetry) {
   auto schedule = scheduleRetry;
   schedule([sendPlay = std::move(sendPlay), isPlaying = std::move(isPlaying), attemptsRemaining,
             scheduleRetry = std::move(scheduleRetry)] {
@@ -176,8 +175,8 @@ MusicController::SendCommand MusicController::makeDefaultSendCommand(
     if (!application) {
       return;
     }
-    const bool play = afterLaunch && key == MediaKey::playPause &&
-                      afterLaunchMode == PlayPauseAfterLaunch::play;
+    const bool play =
+        afterLaunch && key == MediaKey::playPause && afterLaunchMode == PlayPauseAfterLaunch::play;
     const std::string_view selector = play ? std::string_view("play") : selectorFor(key);
     if (application->respondsToSelector(selector)) {
       application->performSelector(selector);

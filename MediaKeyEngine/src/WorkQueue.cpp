@@ -170,9 +170,7 @@ std::shared_ptr<WorkQueue> DispatchQueue::global(QualityOfService qos) {
 
 void DispatchQueue::async(Job job) { pool_->schedule(Duration::zero(), std::move(job)); }
 
-void DispatchQueue::asyncAfter(Duration delay, Job job) {
-  pool_->schedule(delay, std::move(job));
-}
+void DispatchQueue::asyncAfter(Duration delay, Job job) { pool_->schedule(delay, std::move(job)); }
 
 void DispatchQueue::sync(Job job) {
   std::mutex mutex;

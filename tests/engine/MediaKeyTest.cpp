@@ -15,9 +15,9 @@ TEST(MediaKey, MapsTheFiveAuxiliaryCodesAndNothingElse) {
   EXPECT_EQ(mediaKeyFromKeyCode(18), MediaKey::previous);
   EXPECT_EQ(mediaKeyFromKeyCode(19), MediaKey::next);
   EXPECT_EQ(mediaKeyFromKeyCode(20), MediaKey::previous);
-  for (const std::int64_t code : {std::int64_t{15}, std::int64_t{21}, std::int64_t{0},
-                                  std::int64_t{-1}, std::numeric_limits<std::int64_t>::max(),
-                                  std::numeric_limits<std::int64_t>::min()}) {
+  for (const std::int64_t code :
+       {std::int64_t{15}, std::int64_t{21}, std::int64_t{0}, std::int64_t{-1},
+        std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min()}) {
     EXPECT_FALSE(mediaKeyFromKeyCode(code).has_value()) << code;
   }
 }

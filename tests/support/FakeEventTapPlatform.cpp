@@ -183,8 +183,7 @@ bool FakeEventTapPlatform::isTapAttached() const {
   return !source->loop.expired();
 }
 
-std::optional<FakeEventTapPlatform::CreateRequest> FakeEventTapPlatform::lastCreateRequest()
-    const {
+std::optional<FakeEventTapPlatform::CreateRequest> FakeEventTapPlatform::lastCreateRequest() const {
   std::lock_guard lock(state_->mutex);
   return state_->lastRequest;
 }
@@ -192,8 +191,8 @@ std::optional<FakeEventTapPlatform::CreateRequest> FakeEventTapPlatform::lastCre
 int FakeEventTapPlatform::runningLoops() const { return state_->runningLoops; }
 
 std::shared_ptr<EventTapPort> FakeEventTapPlatform::createEventTap(
-    EventTapLocation location, EventTapPlacement placement, EventTapOptions options,
-    EventMask mask, EventTapCallBack callback, void* userInfo) {
+    EventTapLocation location, EventTapPlacement placement, EventTapOptions options, EventMask mask,
+    EventTapCallBack callback, void* userInfo) {
   std::lock_guard lock(state_->mutex);
   state_->lastRequest = CreateRequest{location, placement, options, mask};
   if (!state_->trusted || state_->refuse) {
@@ -227,8 +226,7 @@ bool FakeEventTapPlatform::isProcessTrusted() {
   return state_->trusted;
 }
 
-std::optional<SystemDefinedEventFields> FakeEventTapPlatform::systemDefinedFields(
-    EventRef event) {
+std::optional<SystemDefinedEventFields> FakeEventTapPlatform::systemDefinedFields(EventRef event) {
   return static_cast<const FakeEvent*>(event)->fields;
 }
 

@@ -73,9 +73,8 @@ class FakeEventTapPlatform final : public EventTapPlatform {
   int runningLoops() const;
 
   std::shared_ptr<EventTapPort> createEventTap(EventTapLocation location,
-                                               EventTapPlacement placement,
-                                               EventTapOptions options, EventMask mask,
-                                               EventTapCallBack callback,
+                                               EventTapPlacement placement, EventTapOptions options,
+                                               EventMask mask, EventTapCallBack callback,
                                                void* userInfo) override;
   std::shared_ptr<RunLoopSource> createRunLoopSource(
       const std::shared_ptr<EventTapPort>& port) override;

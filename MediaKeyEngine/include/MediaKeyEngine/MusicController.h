@@ -69,9 +69,8 @@ class MusicController : public std::enable_shared_from_this<MusicController> {
                              ScheduleRetry scheduleRetry, std::function<void()> completion);
   // Checks `isPlaying` one interval after the call; while it is false and attempts remain,
   // sends play again.
-  static void ensurePlaybackStarted(std::function<void()> sendPlay,
-                                    std::function<bool()> isPlaying, int attemptsRemaining,
-                                    ScheduleRetry scheduleRetry);
+  static void ensurePlaybackStarted(std::function<void()> sendPlay, std::function<bool()> isPlaying,
+                                    int attemptsRemaining, ScheduleRetry scheduleRetry);
 
   // The default launch: locate, open with activation, then wait on `waitQueue` for the handle
   // to finish launching or terminate.
