@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "QtThreadSanitizerSuppressions.h"
+
 namespace {
 
 QtMessageHandler defaultHandler = nullptr;
