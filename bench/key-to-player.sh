@@ -8,7 +8,6 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONVARA_KEY_TO_PLAYER_BUILD_DIR:-$root/build/bench-key-to-player}"
-jobs="${JOBS:-$(nproc)}"
 
 for program in Xvfb dbus-daemon dbus-send mpv sox; do
   if ! command -v "$program" >/dev/null 2>&1; then
@@ -22,21 +21,8 @@ if [[ ! -r $mpris_plugin ]]; then
   exit 1
 fi
 
-generator=()
-if command -v ninja >/dev/null 2>&1; then
-  generator=(-G Ninja)
-fi
-cmake -S "$root" -B "$build" "${generator[@]}" \
-  -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DTONVARA_PLATFORM=linux \
-  -DTONVARA_BUILD_TESTS=OFF \
-  -DTONVARA_BUILD_BENCHMARKS=ON >/dev/null
-if grep -q '^benchmark_DIR:PATH=.*NOTFOUND' "$build/CMakeCache.txt"; then
-  echo "key-to-player: Google Benchmark was not found (install libbenchmark-dev)" >&2
-  exit 1
-fi
-cmake --build "$build" -j "$jobs" --target tonvara_key_to_player
+source "$root/bench/build-release.sh"
+build_release key-to-player "$build" linux tonvara_key_to_player
 
 work="$(mktemp -d /tmp/tonvara-key-to-player-XXXXXX)"
 pids=()

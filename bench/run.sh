@@ -7,26 +7,11 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONVARA_BENCH_BUILD_DIR:-$root/build/bench-release}"
-jobs="${JOBS:-$(nproc)}"
-
-generator=()
-if command -v ninja >/dev/null 2>&1; then
-  generator=(-G Ninja)
-fi
 
 # The measured path (tap, router, Music controller, queues) is the same on every platform; the
 # benchmarks bring their own event-tap platform, so the null one keeps the build small.
-cmake -S "$root" -B "$build" "${generator[@]}" \
-  -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DTONVARA_PLATFORM=null \
-  -DTONVARA_BUILD_TESTS=OFF \
-  -DTONVARA_BUILD_BENCHMARKS=ON >/dev/null
-if grep -q '^benchmark_DIR:PATH=.*NOTFOUND' "$build/CMakeCache.txt"; then
-  echo "bench: Google Benchmark was not found (install libbenchmark-dev)" >&2
-  exit 1
-fi
-cmake --build "$build" -j "$jobs" --target tonvara_bench
+source "$root/bench/build-release.sh"
+build_release bench "$build" null tonvara_bench
 
 "$build/bench/tonvara_bench" \
   --benchmark_repetitions=5 \

@@ -16,11 +16,6 @@ void BasicRunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source) {
   sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
 }
 
-bool BasicRunLoop::hasSource(const std::shared_ptr<RunLoopSource>& source) const {
-  std::lock_guard lock(mutex_);
-  return std::find(sources_.begin(), sources_.end(), source) != sources_.end();
-}
-
 void BasicRunLoop::run() {
   std::unique_lock lock(mutex_);
   for (;;) {

@@ -20,12 +20,11 @@ class BasicRunLoop final : public RunLoop {
   void run() override;
   void stop() override;
 
-  bool hasSource(const std::shared_ptr<RunLoopSource>& source) const;
   // Queues work for the loop's thread; false once the loop has stopped.
   bool perform(std::function<void()> work);
 
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> work_;
   std::vector<std::shared_ptr<RunLoopSource>> sources_;
