@@ -4,7 +4,7 @@
 
 namespace tonvara::mac {
 
-// NSRunningApplication, NSWorkspace, the scripting bridge, NSAppleScript and Apple Event
+// NSRunningApplication, NSWorkspace, the scripting bridge and Apple Event
 // permissions, one to one.
 class MacApplicationPlatform final : public ApplicationPlatform {
  public:

@@ -9,6 +9,9 @@ namespace tonvara::mac {
 
 namespace {
 
+// The player's `player state` value while it plays ('kPSP' in its scripting dictionary).
+constexpr FourCharCode kPlayerStatePlaying = 0x6B505350;
+
 NSString* toNSString(std::string_view text) {
   return [[NSString alloc] initWithBytes:text.data()
                                   length:text.size()
@@ -60,10 +63,11 @@ std::optional<std::string> MacApplicationPlatform::urlForApplication(std::string
   @autoreleasepool {
     NSURL* url =
         [[NSWorkspace sharedWorkspace] URLForApplicationWithBundleIdentifier:toNSString(bundleID)];
-    if (url == nil) {
+    const char* text = url.absoluteString.UTF8String;
+    if (text == nullptr) {
       return std::nullopt;
     }
-    return std::string(url.absoluteString.UTF8String);
+    return std::string(text);
   }
 }
 
@@ -83,8 +87,8 @@ void MacApplicationPlatform::openApplication(const std::string& url, bool activa
                configuration:configuration
            completionHandler:^(NSRunningApplication* application, NSError* error) {
              if (error != nil || application == nil) {
-               (*shared)(nullptr, std::string(error != nil ? error.localizedDescription.UTF8String
-                                                           : "no application"));
+               const char* reason = error.localizedDescription.UTF8String;
+               (*shared)(nullptr, std::string(reason != nullptr ? reason : "no application"));
                return;
              }
              (*shared)(std::make_shared<MacRunningApplication>(application), std::nullopt);
@@ -106,18 +110,17 @@ std::unique_ptr<ScriptableApplication> MacApplicationPlatform::scriptableApplica
 
 std::optional<bool> MacApplicationPlatform::isPlayerPlaying(std::string_view bundleID) {
   @autoreleasepool {
-    const std::string source = std::string("tell application id \"") + std::string(bundleID) +
-                               "\" to return player state is playing";
-    NSAppleScript* script = [[NSAppleScript alloc] initWithSource:toNSString(source)];
-    if (script == nil) {
+    // Through the scripting object, which sends nothing unless the player runs: a script's
+    // `tell` would relaunch a player that quit, and NSAppleScript belongs to the main thread.
+    SBApplication* application =
+        [SBApplication applicationWithBundleIdentifier:toNSString(bundleID)];
+    const SEL query = NSSelectorFromString(@"playerState");
+    if (application == nil || ![application isRunning] || ![application respondsToSelector:query]) {
       return std::nullopt;
     }
-    NSDictionary* error = nil;
-    NSAppleEventDescriptor* result = [script executeAndReturnError:&error];
-    if (error != nil || result == nil) {
-      return std::nullopt;
-    }
-    return static_cast<bool>(result.booleanValue);
+    const auto state =
+        reinterpret_cast<FourCharCode (*)(id, SEL)>(objc_msgSend)(application, query);
+    return state == kPlayerStatePlaying;
   }
 }
 
@@ -126,7 +129,11 @@ std::int32_t MacApplicationPlatform::determinePermissionToAutomate(std::string_v
   @autoreleasepool {
     NSAppleEventDescriptor* target =
         [NSAppleEventDescriptor descriptorWithBundleIdentifier:toNSString(bundleID)];
-    return AEDeterminePermissionToAutomateTarget(target.aeDesc, typeWildCard, typeWildCard,
+    const AEDesc* address = target.aeDesc;
+    if (address == nullptr) {
+      return kAutomationProcessNotFound;
+    }
+    return AEDeterminePermissionToAutomateTarget(address, typeWildCard, typeWildCard,
                                                  askUserIfNeeded);
   }
 }

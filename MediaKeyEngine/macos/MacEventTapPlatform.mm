@@ -53,16 +53,23 @@ class MacRunLoopSource final : public RunLoopSource {
 
 class MacRunLoop final : public RunLoop {
  public:
-  explicit MacRunLoop(CFRunLoopRef loop) : loop_(static_cast<CFRunLoopRef>(CFRetain(loop))) {}
+  // CFRetain answers the same object as a CFTypeRef; keeping `loop` itself needs no cast.
+  explicit MacRunLoop(CFRunLoopRef loop) : loop_(loop) { CFRetain(loop_); }
   ~MacRunLoop() override { CFRelease(loop_); }
   MacRunLoop(const MacRunLoop&) = delete;
   MacRunLoop& operator=(const MacRunLoop&) = delete;
 
   void addSource(const std::shared_ptr<RunLoopSource>& source) override {
+    if (!source) {
+      return;
+    }
     CFRunLoopAddSource(loop_, static_cast<MacRunLoopSource&>(*source).source(),
                        kCFRunLoopCommonModes);
   }
   void removeSource(const std::shared_ptr<RunLoopSource>& source) override {
+    if (!source) {
+      return;
+    }
     CFRunLoopRemoveSource(loop_, static_cast<MacRunLoopSource&>(*source).source(),
                           kCFRunLoopCommonModes);
   }
@@ -106,6 +113,9 @@ std::shared_ptr<RunLoopSource> MacEventTapPlatform::createRunLoopSource(
     const std::shared_ptr<EventTapPort>& port) {
   CFRunLoopSourceRef source =
       CFMachPortCreateRunLoopSource(kCFAllocatorDefault, static_cast<MacTapPort&>(*port).port(), 0);
+  if (source == nullptr) {
+    return nullptr;  // treated like a refused tap; never reaches CFRelease
+  }
   return std::make_shared<MacRunLoopSource>(source);
 }
 

@@ -1,11 +1,16 @@
 #include "ThreadName.h"
 
-#include <pthread.h>
-
-#include <string>
+#import <Foundation/Foundation.h>
 
 namespace tonvara::detail {
 
-void setCurrentThreadName(std::string_view name) { pthread_setname_np(std::string(name).c_str()); }
+// NSThread names the current thread's pthread as well, which debuggers and Instruments show.
+void setCurrentThreadName(std::string_view name) {
+  @autoreleasepool {
+    NSThread.currentThread.name = [[NSString alloc] initWithBytes:name.data()
+                                                           length:name.size()
+                                                         encoding:NSUTF8StringEncoding];
+  }
+}
 
 }  // namespace tonvara::detail
