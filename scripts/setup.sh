@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format clang-tidy file
+  # the macOS sources are syntax-checked with clang against stub SDK headers
+  clang
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # X11 key capture

@@ -1,0 +1,3 @@
+// expect: casts away qualifiers
+#include <CoreFoundation/CoreFoundation.h>
+CFRunLoopRef keep(CFRunLoopRef loop) { return static_cast<CFRunLoopRef>(CFRetain(loop)); }

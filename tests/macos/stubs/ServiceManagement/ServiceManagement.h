@@ -1,0 +1,11 @@
+// SMAppService (macOS 13) from Apple's docs: the main application's login item.
+#pragma once
+#include <Foundation/Foundation.h>
+NS_ASSUME_NONNULL_BEGIN
+typedef NS_ENUM(NSInteger, SMAppServiceStatus) { SMAppServiceStatusNotRegistered = 0, SMAppServiceStatusEnabled, SMAppServiceStatusRequiresApproval, SMAppServiceStatusNotFound };
+@interface SMAppService : NSObject
+@property(class, readonly) SMAppService* mainAppService; @property(readonly) SMAppServiceStatus status;
+- (BOOL)registerAndReturnError:(NSError* _Nullable* _Nullable)error;
+- (BOOL)unregisterAndReturnError:(NSError* _Nullable* _Nullable)error;
+@end
+NS_ASSUME_NONNULL_END
