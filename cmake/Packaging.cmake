@@ -1,9 +1,24 @@
-# A Debian package of the program: `cpack` in a build directory writes tonvara_<version>_<arch>.deb.
-set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tonvara)
 set(CPACK_PACKAGE_VENDOR "Tonvara")
 set(CPACK_PACKAGE_CONTACT "Tonvara developers <tonvara@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+
+if(APPLE)
+  # A disk image holding the signed Tonvara.app and a link to /Applications to drag it onto.
+  # Nothing is stripped: that would break the signature.
+  set(CPACK_GENERATOR DragNDrop)
+  set(CPACK_PACKAGE_FILE_NAME "Tonvara-${PROJECT_VERSION}")
+  set(CPACK_DMG_VOLUME_NAME Tonvara)
+  set(CPACK_DMG_FORMAT UDZO)
+  set(CPACK_STRIP_FILES OFF)
+  install(CODE "execute_process(COMMAND ln -sfn /Applications
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/Applications\")")
+  include(CPack)
+  return()
+endif()
+
+# A Debian package of the program: `cpack` in a build directory writes tonvara_<version>_<arch>.deb.
+set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY tonvara)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Only the program's own files: the tests and benchmarks install nothing, the libraries are static.
