@@ -28,7 +28,6 @@ std::optional<std::string> infoString(const std::string& key);
 void promptForAccessibility();
 // Opens a URL such as a System Settings pane address; false when it is none.
 bool openAddress(const std::string& address);
-bool prefersReducedMotion();
 // `handler` runs on the main thread each time the application becomes active.
 void observeDidBecomeActive(std::function<void()> handler);
 

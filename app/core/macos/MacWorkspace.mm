@@ -30,10 +30,6 @@ bool openAddress(const std::string& address) {
   }
 }
 
-bool prefersReducedMotion() {
-  return NSWorkspace.sharedWorkspace.accessibilityDisplayShouldReduceMotion;
-}
-
 void observeDidBecomeActive(std::function<void()> handler) {
   auto shared = std::make_shared<std::function<void()>>(std::move(handler));
   // The center keeps the observation for the life of the process; it is never removed.

@@ -5,9 +5,10 @@
 #include <dispatch/dispatch.h>
 
 // Hands each new canCheckForUpdates value to the main thread; the framework may change it on
-// any thread.
+// any thread. Values still on their way when the owner goes are dropped (both on the main thread).
 @interface TonvaraUpdaterObserver : NSObject
 - (instancetype)initWithHandler:(std::function<void(bool)>)handler;
+- (void)invalidate;
 @end
 
 @implementation TonvaraUpdaterObserver {
@@ -31,8 +32,14 @@
   const bool canCheck = static_cast<SPUUpdater*>(object).canCheckForUpdates;
   auto handler = _handler;
   dispatch_async(dispatch_get_main_queue(), ^{
-    (*handler)(canCheck);
+    if (*handler) {
+      (*handler)(canCheck);
+    }
   });
+}
+
+- (void)invalidate {
+  *_handler = nullptr;
 }
 
 @end
@@ -68,6 +75,7 @@ SparkleUpdater::~SparkleUpdater() {
     [state_->controller.updater removeObserver:state_->observer
                                     forKeyPath:kCanCheckKeyPath
                                        context:nullptr];
+    [state_->observer invalidate];
   }
 }
 

@@ -1,0 +1,6 @@
+# The user interface's macOS parts: the system's "Reduce motion" setting.
+enable_language(OBJCXX)
+target_sources(tonvara_app_ui PRIVATE macos/SystemMotion.mm)
+target_include_directories(tonvara_app_ui PRIVATE macos)
+target_compile_options(tonvara_app_ui PRIVATE $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc>)
+target_link_libraries(tonvara_app_ui PRIVATE "-framework AppKit")
