@@ -37,15 +37,22 @@ target_link_libraries(tonvara PRIVATE tonvara_app_wiring tonvara_warnings)
 # helpers and the framework itself, then the application with its entitlements.
 set(_bundle $<TARGET_BUNDLE_DIR:tonvara>)
 set(_sparkle ${_bundle}/Contents/Frameworks/Sparkle.framework)
-# An ad hoc signature cannot carry a secure timestamp; a Developer ID one needs it.
+# An ad hoc signature cannot carry a secure timestamp (a Developer ID one needs it), and has no
+# team, so library validation would refuse to load Qt's and Sparkle's frameworks.
+set(TONVARA_AD_HOC_ENTITLEMENTS "")
 if(TONVARA_CODESIGN_IDENTITY STREQUAL "-")
   set(_timestamp --timestamp=none)
+  set(_deploy_timestamp "")
+  string(APPEND TONVARA_AD_HOC_ENTITLEMENTS "\n  <key>com.apple.security.cs.disable-library-validation</key>"
+         "\n  <true/>")
 else()
   set(_timestamp --timestamp)
+  set(_deploy_timestamp -timestamp)
 endif()
+configure_file(macos/Tonvara.entitlements.in ${CMAKE_CURRENT_BINARY_DIR}/Tonvara.entitlements @ONLY)
 set(_sign codesign --force --options runtime ${_timestamp} --sign ${TONVARA_CODESIGN_IDENTITY})
 add_custom_command(TARGET tonvara POST_BUILD
-  COMMAND ${TONVARA_MACDEPLOYQT} ${_bundle} -hardened-runtime
+  COMMAND ${TONVARA_MACDEPLOYQT} ${_bundle} -hardened-runtime ${_deploy_timestamp}
           -codesign=${TONVARA_CODESIGN_IDENTITY}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${_bundle}/Contents/Frameworks
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${_sparkle}
@@ -56,7 +63,7 @@ add_custom_command(TARGET tonvara POST_BUILD
   COMMAND ${_sign} ${_sparkle}/Versions/B/Autoupdate
   COMMAND ${_sign} ${_sparkle}/Versions/B/Updater.app
   COMMAND ${_sign} ${_sparkle}
-  COMMAND ${_sign} --entitlements ${CMAKE_CURRENT_SOURCE_DIR}/macos/Tonvara.entitlements ${_bundle}
+  COMMAND ${_sign} --entitlements ${CMAKE_CURRENT_BINARY_DIR}/Tonvara.entitlements ${_bundle}
   COMMAND codesign --verify --strict --verbose=1 ${_bundle}
   VERBATIM)
 
