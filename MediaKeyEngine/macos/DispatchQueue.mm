@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <unordered_map>
 
 #include "MediaKeyEngine/WorkQueue.h"
 
@@ -62,8 +62,9 @@ class GlobalQueue final : public WorkQueue {
 
 }  // namespace
 
-// A serial libdispatch queue; the flag drops jobs queued before the owner went away.
-class DispatchQueue::Pool {
+// A serial libdispatch queue. Jobs wait here rather than inside their blocks, so closing
+// releases them (and what they captured) at once; a block whose job is gone does nothing.
+class DispatchQueue::Pool : public std::enable_shared_from_this<Pool> {
  public:
   Pool(const std::string& label, QualityOfService qos)
       : queue_(dispatch_queue_create(
@@ -72,34 +73,67 @@ class DispatchQueue::Pool {
     dispatch_queue_set_specific(queue_, &kOwnerKey, this, nullptr);
   }
 
+  dispatch_queue_t queue() const { return queue_; }
   bool isCurrent() const { return dispatch_get_specific(&kOwnerKey) == this; }
-  void close() { closed_->store(true); }
 
-  dispatch_block_t wrap(Job job) const {
-    auto closed = closed_;
+  dispatch_block_t enqueue(Job job) {
+    std::uint64_t id = 0;
+    {
+      std::lock_guard lock(mutex_);
+      id = nextId_++;
+      pending_.emplace(id, std::move(job));
+    }
+    std::weak_ptr<Pool> weak = weak_from_this();
     return ^{
-      if (!closed->load()) {
-        runInPool(job);
+      if (auto pool = weak.lock()) {
+        pool->run(id);
       }
     };
   }
 
-  dispatch_queue_t queue() const { return queue_; }
+  void close() {
+    std::unordered_map<std::uint64_t, Job> dropped;
+    {
+      std::lock_guard lock(mutex_);
+      dropped.swap(pending_);
+    }
+  }
 
  private:
+  void run(std::uint64_t id) {
+    Job job;
+    {
+      std::lock_guard lock(mutex_);
+      const auto found = pending_.find(id);
+      if (found == pending_.end()) {
+        return;
+      }
+      job = std::move(found->second);
+      pending_.erase(found);
+    }
+    @autoreleasepool {
+      job();
+      job = nullptr;  // captures go inside the pool too, and outside the lock
+    }
+  }
+
   static constexpr char kOwnerKey = 0;
   dispatch_queue_t queue_;
-  std::shared_ptr<std::atomic<bool>> closed_ = std::make_shared<std::atomic<bool>>(false);
+  std::mutex mutex_;
+  std::unordered_map<std::uint64_t, Job> pending_;
+  std::uint64_t nextId_ = 0;
 };
 
 DispatchQueue::DispatchQueue(std::string label, QualityOfService qos)
     : pool_(std::make_shared<Pool>(label, qos)) {}
 
+// Drops the jobs not yet started, then lets the running one finish, unless that job is the one
+// dropping the queue.
 DispatchQueue::~DispatchQueue() {
   pool_->close();
-  // Lets the running job finish, unless that job is the one dropping the queue.
   if (!pool_->isCurrent()) {
     dispatch_sync(pool_->queue(), ^{
+                      // Reached once the running job has returned.
                   });
   }
 }
@@ -112,10 +146,12 @@ std::shared_ptr<WorkQueue> DispatchQueue::global(QualityOfService qos) {
   return queues.at(index);
 }
 
-void DispatchQueue::async(Job job) { dispatch_async(pool_->queue(), pool_->wrap(std::move(job))); }
+void DispatchQueue::async(Job job) {
+  dispatch_async(pool_->queue(), pool_->enqueue(std::move(job)));
+}
 
 void DispatchQueue::asyncAfter(Duration delay, Job job) {
-  dispatch_after(dueAfter(delay), pool_->queue(), pool_->wrap(std::move(job)));
+  dispatch_after(dueAfter(delay), pool_->queue(), pool_->enqueue(std::move(job)));
 }
 
 void DispatchQueue::sync(Job job) {
