@@ -15,6 +15,7 @@ typedef struct { unsigned long state; id __unsafe_unretained _Nullable* _Nullabl
 @end
 @interface NSString : NSObject <NSCopying>
 - (nullable instancetype)initWithBytes:(const void*)bytes length:(NSUInteger)len encoding:(NSStringEncoding)encoding;
++ (nullable instancetype)stringWithUTF8String:(const char*)nullTerminatedCString;
 @property(nullable, readonly) const char* UTF8String NS_RETURNS_INNER_POINTER;
 @end
 @interface NSValue : NSObject <NSCopying> @end
