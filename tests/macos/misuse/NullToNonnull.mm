@@ -1,3 +1,3 @@
 // expect: null passed to a callee that requires a non-null argument
-#include <CoreFoundation/CoreFoundation.h>
-void drop() { CFRelease(nullptr); }
+#import <Foundation/Foundation.h>
+NSURL* address() { return [NSURL URLWithString:nil]; }

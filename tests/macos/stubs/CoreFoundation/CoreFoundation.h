@@ -1,5 +1,5 @@
-// CoreFoundation (CFBase, CFRunLoop, CFMachPort, CFNumber) from Apple's docs. CFBase is audited
-// for nullability; CFRunLoop and CFMachPort are not.
+// CoreFoundation (CFBase, CFRunLoop, CFMachPort, CFNumber) from Apple's docs; none of these
+// calls is nullability-audited (Swift sees implicitly unwrapped optionals).
 #pragma once
 #include <stdint.h>
 #define CF_RETURNS_RETAINED __attribute__((cf_returns_retained))
@@ -12,13 +12,11 @@ typedef struct __CFRunLoopSource* CFRunLoopSourceRef; typedef struct __CFMachPor
 typedef CFStringRef CFRunLoopMode;
 typedef enum CFRunLoopRunResult : SInt32 { kCFRunLoopRunFinished = 1, kCFRunLoopRunStopped, kCFRunLoopRunTimedOut, kCFRunLoopRunHandledSource } CFRunLoopRunResult;
 extern "C" {
-#pragma clang assume_nonnull begin
-extern const CFAllocatorRef _Nullable kCFAllocatorDefault;
+extern const CFAllocatorRef kCFAllocatorDefault;
 CFTypeRef CFRetain(CFTypeRef cf);
 void CFRelease(CFTypeRef cf);
 CFTypeID CFGetTypeID(CFTypeRef cf);
 CFTypeID CFBooleanGetTypeID(void);
-#pragma clang assume_nonnull end
 extern const CFRunLoopMode kCFRunLoopDefaultMode, kCFRunLoopCommonModes;
 CFRunLoopRef CFRunLoopGetCurrent(void);
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
