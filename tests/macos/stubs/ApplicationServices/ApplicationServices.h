@@ -1,5 +1,5 @@
-// Quartz event services (CGEvent.h, CGEventTypes.h; nullability-audited) and Accessibility
-// trust (HIServices AXUIElement.h; not audited), from Apple's docs.
+// Quartz event services (CGEvent.h, CGEventTypes.h) and Accessibility trust (HIServices
+// AXUIElement.h), from Apple's docs; both are nullability-audited.
 #pragma once
 #include <CoreFoundation/CoreFoundation.h>
 typedef struct __CGEvent* CGEventRef; typedef struct __CGEventTapProxy* CGEventTapProxy; typedef uint64_t CGEventMask;
@@ -12,8 +12,8 @@ extern "C" {
 typedef CGEventRef _Nullable (*CGEventTapCallBack)(CGEventTapProxy proxy, CGEventType type, CGEventRef event, void* _Nullable userInfo);
 CF_RETURNS_RETAINED CFMachPortRef _Nullable CGEventTapCreate(CGEventTapLocation tap, CGEventTapPlacement place, CGEventTapOptions options, CGEventMask eventsOfInterest, CGEventTapCallBack callback, void* _Nullable userInfo);
 void CGEventTapEnable(CFMachPortRef tap, bool enable);
-#pragma clang assume_nonnull end
 Boolean AXIsProcessTrusted(void);
-Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options);
+Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef _Nullable options);
 extern CFStringRef kAXTrustedCheckOptionPrompt;
+#pragma clang assume_nonnull end
 }
