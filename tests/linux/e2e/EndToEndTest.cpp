@@ -105,34 +105,25 @@ class EndToEndTest : public ::testing::Test {
   Decisions decisions_;
 };
 
-TEST_F(EndToEndTest, TakenKeysDriveThePlayerAndPassedKeysReachTheWindow) {
+TEST_F(EndToEndTest, KeysAreTakenAndDriveThePlayerOnlyWhileItRunsAndInterceptionIsOn) {
+  buildRouter(kPassing);
+  EXPECT_EQ(type(kNext), kPassed);
+  EXPECT_EQ(players(), 0U) << "nothing may be started";
   const auto player = desktop_->startPlayer();
   ASSERT_TRUE(desktop_->waitForStatus("Playing"));
-  buildRouter(kLaunching);
   ASSERT_TRUE(waitForRunning(true));
   EXPECT_EQ(router_->automationStatus(), MusicController::AutomationAccess::granted);
   EXPECT_THAT(type(kPlay), IsEmpty());
   EXPECT_TRUE(desktop_->waitForStatus("Paused"));
 
-  router_->update({false, WhenNotRunning::launchMusic});
+  router_->update({false, WhenNotRunning::passThrough});
   EXPECT_EQ(type(kPlay), kPassed);
   EXPECT_EQ(desktop_->playbackStatus(), "Paused");
-  router_->update(kLaunching);
+  router_->update(kPassing);
   EXPECT_THAT(type(kPlay), IsEmpty());
   EXPECT_TRUE(desktop_->waitForStatus("Playing"));
-  EXPECT_THAT(decisions(),
-              ElementsAre(Pair(MediaKey::playPause, true), Pair(MediaKey::playPause, true)));
-}
-
-TEST_F(EndToEndTest, WithNoPlayerAndPassThroughKeysReachTheWindowAndNothingStarts) {
-  buildRouter(kPassing);
-  EXPECT_EQ(type(kNext), kPassed);
-  EXPECT_THAT(decisions(), ElementsAre(Pair(MediaKey::next, false)));
-  EXPECT_EQ(players(), 0U);
-  const auto player = desktop_->startPlayer();
-  ASSERT_TRUE(waitForRunning(true));
-  EXPECT_THAT(type(kPlay), IsEmpty());
-  EXPECT_TRUE(desktop_->waitForStatus("Paused"));
+  EXPECT_THAT(decisions(), ElementsAre(Pair(MediaKey::next, false), Pair(MediaKey::playPause, true),
+                                       Pair(MediaKey::playPause, true)));
 }
 
 TEST_F(EndToEndTest, PlayWithThePlayerDownStartsItOnceAndLeavesItPlaying) {

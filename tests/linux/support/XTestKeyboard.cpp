@@ -64,11 +64,6 @@ xcb_keycode_t XTestKeyboard::keycode(xcb_keysym_t keysym) {
   return codes ? *codes : throw std::runtime_error("no keycode for " + std::to_string(keysym));
 }
 
-void XTestKeyboard::tap(xcb_keysym_t keysym) {
-  press(keysym);
-  release(keysym);
-}
-
 void XTestKeyboard::send(std::uint8_t type, xcb_keycode_t keycode) {
   xcb_test_fake_input(connection_, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, XCB_NONE);
   sync();

@@ -37,7 +37,10 @@ class XTestKeyboard {
   xcb_keycode_t keycode(xcb_keysym_t keysym);
   void press(xcb_keysym_t keysym) { send(XCB_KEY_PRESS, keycode(keysym)); }
   void release(xcb_keysym_t keysym) { send(XCB_KEY_RELEASE, keycode(keysym)); }
-  void tap(xcb_keysym_t keysym);
+  void tap(xcb_keysym_t keysym) {
+    press(keysym);
+    release(keysym);
+  }
   // Sends a press or release and returns once the server has handled it.
   void send(std::uint8_t type, xcb_keycode_t keycode);
   // Makes `keycode` produce `keysym` alone.
