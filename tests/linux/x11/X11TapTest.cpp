@@ -223,7 +223,8 @@ TEST_F(X11TapTest, StartStopCyclesAndServerLossLeaveNoGrabThreadOrConnection) {
   EXPECT_EQ(entries("/proc/self/task"), threads);
   EXPECT_EQ(entries("/proc/self/fd"), files);
 
-  // The server goes: one switch-off notice, no trust, and the loop still ends with its reader.
+  // Switched off and on, then the server goes: one switch-off notice, no trust, and the loop
+  // still ends with its reader.
   std::atomic<int> notices{0};
   const auto port = platform_->createEventTap(
       EventTapLocation::hidEventTap, EventTapPlacement::headInsertEventTap,
@@ -242,6 +243,10 @@ TEST_F(X11TapTest, StartStopCyclesAndServerLossLeaveNoGrabThreadOrConnection) {
     loop->run();
   });
   const auto loop = started.get_future().get();
+  platform_->enableTap(*port, false);  // as the system switches a tap off: no grab held
+  EXPECT_TRUE(keyboard().isFreeToGrab(kPlay));
+  platform_->enableTap(*port, true);
+  EXPECT_FALSE(keyboard().isFreeToGrab(kPlay));
   desktop_->killServer();
   EXPECT_TRUE(waitFor([&] { return notices > 0; }, 5s));
   EXPECT_FALSE(platform_->isProcessTrusted());
