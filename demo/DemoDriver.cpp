@@ -22,22 +22,16 @@
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "DbusSession.h"
-#include "Mpv.h"
-#include "TestWindow.h"
-#include "Tone.h"
+#include "PrivateDesktop.h"
 #include "X11Desktop.h"
-#include "XTestKeyboard.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using tonvara::demo::X11Desktop;
 using tonvara::testing::ChildProcess;
-using tonvara::testing::DbusSession;
 using tonvara::testing::Mpv;
-using tonvara::testing::TestWindow;
+using tonvara::testing::PrivateDesktop;
 using tonvara::testing::waitFor;
 using tonvara::testing::XTestKeyboard;
 namespace keysym = tonvara::testing::keysym;
@@ -67,20 +61,13 @@ class Demo {
  public:
   Demo(std::string tonvara, std::string output)
       : tonvara_(std::move(tonvara)), output_(std::move(output)) {
-    char pattern[] = "/tmp/tonvara-demo-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-      throw std::runtime_error("cannot make a scratch folder");
-    }
-    scratch_ = pattern;
     std::filesystem::create_directories(output_);
   }
 
-  const std::string& scratch() const { return scratch_; }
-
   int run() {
     startSession();
-    std::printf("Display %s (Xvfb %s), a private session bus, trayer as the tray; scratch %s\n",
-                display_.c_str(), kScreen, scratch_.c_str());
+    std::printf("Display %s (Xvfb %s), a private session bus, trayer as the tray\n",
+                display_.c_str(), kScreen);
 
     std::printf("\n1. First start, setup not completed (no player running yet)\n");
     writeSettings(false, true);
@@ -116,65 +103,39 @@ class Demo {
   }
 
   ~Demo() {
-    // Players started through Tonvara belong to the demo as well.
-    if (bus_ && bus_->isRunning()) {
-      for (const auto& name : bus_->names("org.mpris.MediaPlayer2.")) {
-        if (const auto pid = bus_->ownerPid(name); pid && *pid > 0 && *pid != getpid()) {
-          ::kill(*pid, SIGKILL);
-        }
-      }
-    }
+    // Tonvara first, while the display and bus it uses are still there.
     tonvara_process_.reset();
     mpv_.reset();
     desktop_.reset();
-    keyboard_.reset();
     trayer_.reset();
-    bus_.reset();
-    xvfb_.reset();
+    session_.reset();
   }
 
-  void removeScratch() { std::filesystem::remove_all(scratch_); }
+  // Logs kept when the demo fails.
+  void keepLogs() {
+    if (scratch_.empty()) {
+      return;
+    }
+    const std::string logs = output_ + "/logs";
+    std::filesystem::remove_all(logs);
+    std::filesystem::copy(scratch_, logs, std::filesystem::copy_options::recursive);
+    std::printf("   logs kept in %s\n", logs.c_str());
+  }
 
  private:
   void startSession() {
-    ChildProcess::Options x;
-    x.argv = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", kScreen};
-    x.captureStdout = true;
-    x.stderrPath = "/dev/null";
-    xvfb_ = std::make_unique<ChildProcess>(x);
-    const auto number = xvfb_->readLine(10s);
-    if (!number || number->empty()) {
-      throw std::runtime_error("Xvfb did not start");
-    }
-    display_ = ":" + *number;
-    bus_ = std::make_unique<DbusSession>(scratch_);
-
-    ChildProcess::Options tray;
-    tray.argv = {"trayer",      "--edge",        "top",      "--align", "right",
-                 "--widthtype", "request",       "--height", "32",      "--SetDockType",
-                 "false",       "--transparent", "false",    "--tint",  "0xe8e8e8"};
-    tray.environment = {{"DISPLAY", display_}};
-    tray.stderrPath = scratch_ + "/trayer.log";
-    trayer_ = std::make_unique<ChildProcess>(tray);
-    keyboard_ = std::make_unique<XTestKeyboard>(display_);
+    session_ = std::make_unique<PrivateDesktop>(true, false, kScreen);
+    display_ = session_->display();
+    scratch_ = session_->scratch();
+    keyboard_ = &session_->keyboard();
+    trayer_ = std::make_unique<ChildProcess>(
+        ChildProcess::Options{.argv = {"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                       "request", "--height", "32", "--SetDockType", "false",
+                                       "--transparent", "false", "--tint", "0xe8e8e8"},
+                              .environment = {{"DISPLAY", display_}},
+                              .stderrPath = scratch_ + "/trayer.log"});
     desktop_ = std::make_unique<X11Desktop>(display_);
-
-    tone_ = tonvara::testing::makeTone(scratch_, 600).value_or("");
-    if (tone_.empty()) {
-      throw std::runtime_error("sox made no tone");
-    }
     // mpv is the desktop's default audio player, found the way Tonvara finds any player.
-    std::string exec;
-    for (const auto& part : Mpv::baseCommand()) {
-      exec += part + " ";
-    }
-    writeFile(scratch_ + "/data/applications/mpv.desktop",
-              "[Desktop Entry]\nType=Application\nName=mpv\nExec=" + exec + "--loop-file=inf " +
-                  tone_ + " %U\n");
-    writeFile(scratch_ + "/config/mimeapps.list",
-              "[Default Applications]\naudio/mpeg=mpv.desktop\naudio/x-wav=mpv.desktop\n");
-    std::filesystem::create_directories(scratch_ + "/config-dirs");
-    std::filesystem::create_directories(scratch_ + "/data-dirs");
     std::filesystem::create_directories(scratch_ + "/runtime");
     chmod((scratch_ + "/runtime").c_str(), 0700);
   }
@@ -187,28 +148,24 @@ class Demo {
   }
 
   void startTonvara() {
-    ChildProcess::Options options;
-    options.argv = {tonvara_};
-    options.environment = {
+    auto environment = session_->xdgEnvironment();
+    environment.merge(std::map<std::string, std::string>{
         {"DISPLAY", display_},
-        {"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
-        {"XDG_CONFIG_HOME", scratch_ + "/config"},
-        {"XDG_CONFIG_DIRS", scratch_ + "/config-dirs"},
-        {"XDG_DATA_HOME", scratch_ + "/data"},
-        {"XDG_DATA_DIRS", scratch_ + "/data-dirs"},
+        {"DBUS_SESSION_BUS_ADDRESS", session_->bus().address()},
         {"XDG_RUNTIME_DIR", scratch_ + "/runtime"},
         // The reopen channel's socket lives here, apart from a Tonvara the user may be running.
         {"TMPDIR", scratch_},
         {"QT_QPA_PLATFORM", "xcb"},
-    };
-    options.unset = {"WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "SESSION_MANAGER"};
-    options.stderrPath = scratch_ + "/tonvara-" + std::to_string(++starts_) + ".log";
-    tonvara_process_ = std::make_unique<ChildProcess>(options);
+        {"WAYLAND_DISPLAY", ""},
+        {"XDG_CURRENT_DESKTOP", ""},
+        {"SESSION_MANAGER", ""}});
+    const std::string log = scratch_ + "/tonvara-" + std::to_string(++starts_) + ".log";
+    tonvara_process_ = std::make_unique<ChildProcess>(
+        ChildProcess::Options{.argv = {tonvara_}, .environment = environment, .stderrPath = log});
     // Up once its tray icon is embedded in the tray.
     if (!waitFor([&] { return !trayIcons().empty() || !tonvara_process_->isRunning(); }, 15s) ||
         !tonvara_process_->isRunning()) {
-      throw std::runtime_error("Tonvara's tray icon did not appear (see " + options.stderrPath +
-                               ")");
+      throw std::runtime_error("Tonvara's tray icon did not appear (see " + log + ")");
     }
     std::printf("   tonvara started (pid %d), its icon is in the tray\n", tonvara_process_->pid());
   }
@@ -219,17 +176,14 @@ class Demo {
   }
 
   void startPlayer() {
-    mpv_ = std::make_unique<Mpv>(
-        bus_->address(), std::vector<std::string>{"--loop-file=inf", tone_}, scratch_ + "/mpv.log");
+    mpv_ = session_->startPlayer();
     if (!waitFor([&] { return playbackStatus() == "Playing"; }, 10s)) {
       throw std::runtime_error("mpv did not start playing");
     }
     std::printf("   mpv started (pid %d): %s\n", mpv_->pid(), playbackStatus().c_str());
   }
 
-  std::string playbackStatus() const {
-    return bus_->playbackStatus(Mpv::kBusName).value_or("(no player)");
-  }
+  std::string playbackStatus() const { return session_->playbackStatus().value_or("(no player)"); }
 
   // Tonvara's windows inside the tray (its icon), not top-level ones.
   std::vector<QRect> trayIcons() const {
@@ -246,13 +200,12 @@ class Demo {
 
   std::vector<KeyResult> pressKeys(const std::vector<std::pair<std::string, xcb_keysym_t>>& keys) {
     // The application the user types in: it has the focus, and sees every key not taken.
-    TestWindow window(display_);
+    XTestKeyboard window(display_, true);
     std::vector<KeyResult> results;
     for (const auto& [name, key] : keys) {
       const std::string before = playbackStatus();
-      window.clear();
-      keyboard_->tap(key);
-      keyboard_->sync();
+      window.clearKeys();
+      window.tap(key);
       KeyResult result{name, !window.waitForRelease(keyboard_->keycode(key), 700ms), ""};
       waitFor([&] { return playbackStatus() != before; }, 1500ms);
       result.status = playbackStatus();
@@ -314,7 +267,6 @@ class Demo {
 
   void type(xcb_keysym_t key) {
     keyboard_->tap(key);
-    keyboard_->sync();
     pause(150ms);
   }
 
@@ -377,14 +329,12 @@ class Demo {
 
   const std::string tonvara_;
   const std::string output_;
+  std::unique_ptr<PrivateDesktop> session_;
   std::string scratch_;
   std::string display_;
-  std::string tone_;
   int starts_ = 0;
-  std::unique_ptr<ChildProcess> xvfb_;
-  std::unique_ptr<DbusSession> bus_;
   std::unique_ptr<ChildProcess> trayer_;
-  std::unique_ptr<XTestKeyboard> keyboard_;
+  XTestKeyboard* keyboard_ = nullptr;
   std::unique_ptr<X11Desktop> desktop_;
   std::unique_ptr<Mpv> mpv_;
   std::unique_ptr<ChildProcess> tonvara_process_;
@@ -398,21 +348,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  std::string scratch;
+  std::unique_ptr<Demo> demo;
   try {
-    Demo demo(argv[1], argv[2]);
-    scratch = demo.scratch();
-    const int status = demo.run();
-    if (status == 0) {
-      demo.removeScratch();
-    } else {
-      std::printf("   logs kept in %s\n", scratch.c_str());
+    demo = std::make_unique<Demo>(argv[1], argv[2]);
+    const int status = demo->run();
+    if (status != 0) {
+      demo->keepLogs();
     }
     return status;
   } catch (const std::exception& error) {
     std::printf("\ndemo FAILED: %s\n", error.what());
-    if (!scratch.empty()) {
-      std::printf("   logs kept in %s\n", scratch.c_str());
+    if (demo) {
+      demo->keepLogs();
     }
     return 1;
   }

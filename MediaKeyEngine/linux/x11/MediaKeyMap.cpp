@@ -1,8 +1,10 @@
 #include "MediaKeyMap.h"
 
+#include <xcb/xcb_keysyms.h>
+
 #include <algorithm>
 #include <array>
-#include <utility>
+#include <memory>
 
 #include "XcbConnection.h"
 
@@ -24,37 +26,36 @@ constexpr std::array<MediaKeysym, 5> kMediaKeysyms{{
     {0x1008FF3E, 20},  // XF86AudioRewind
 }};
 
-std::optional<std::int64_t> mediaKeyCodeOf(xcb_keysym_t keysym) {
-  for (const auto& media : kMediaKeysyms) {
-    if (media.keysym == keysym) {
-      return media.mediaKeyCode;
-    }
+struct KeySymbolsFree {
+  void operator()(xcb_key_symbols_t* symbols) const { xcb_key_symbols_free(symbols); }
+};
+using KeySymbols = std::unique_ptr<xcb_key_symbols_t, KeySymbolsFree>;
+
+// Every keycode that produces `keysym` in some column; empty when the mapping cannot be read.
+std::vector<xcb_keycode_t> keycodesOf(xcb_key_symbols_t* symbols, xcb_keysym_t keysym) {
+  std::vector<xcb_keycode_t> result;
+  const XcbPtr<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols, keysym));
+  for (const xcb_keycode_t* code = codes.get(); code != nullptr && *code != XCB_NO_SYMBOL; ++code) {
+    result.push_back(*code);
   }
-  return std::nullopt;
+  return result;
 }
 
 // The modifier bit that Num_Lock is bound to, or 0.
-std::uint16_t findNumLockMask(xcb_connection_t* connection, xcb_keycode_t firstKeycode,
-                              int keysymsPerKeycode, const std::vector<xcb_keysym_t>& keysyms) {
-  XcbPtr<xcb_get_modifier_mapping_reply_t> reply(
+std::uint16_t findNumLockMask(xcb_connection_t* connection, xcb_key_symbols_t* symbols) {
+  const auto numLocks = keycodesOf(symbols, kNumLockKeysym);
+  const XcbPtr<xcb_get_modifier_mapping_reply_t> reply(
       xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr));
-  if (!reply || keysymsPerKeycode <= 0) {
+  if (!reply || numLocks.empty()) {
     return 0;
   }
   const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(reply.get());
   const int perModifier = reply->keycodes_per_modifier;
-  const auto columns = static_cast<std::size_t>(keysymsPerKeycode);
   for (int modifier = 0; modifier < 8; ++modifier) {
     for (int k = 0; k < perModifier; ++k) {
-      const xcb_keycode_t keycode = keycodes[modifier * perModifier + k];
-      if (keycode < firstKeycode) {
-        continue;
-      }
-      const auto row = static_cast<std::size_t>(keycode - firstKeycode) * columns;
-      for (std::size_t column = 0; column < columns && row + column < keysyms.size(); ++column) {
-        if (keysyms[row + column] == kNumLockKeysym) {
-          return static_cast<std::uint16_t>(1U << static_cast<unsigned>(modifier));
-        }
+      if (std::find(numLocks.begin(), numLocks.end(), keycodes[modifier * perModifier + k]) !=
+          numLocks.end()) {
+        return static_cast<std::uint16_t>(1U << static_cast<unsigned>(modifier));
       }
     }
   }
@@ -64,50 +65,27 @@ std::uint16_t findNumLockMask(xcb_connection_t* connection, xcb_keycode_t firstK
 }  // namespace
 
 MediaKeyMap MediaKeyMap::read(xcb_connection_t* connection) {
-  const xcb_setup_t* setup = xcb_get_setup(connection);
-  if (setup == nullptr) {
-    return {};
-  }
-  const xcb_keycode_t first = setup->min_keycode;
-  const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
-  XcbPtr<xcb_get_keyboard_mapping_reply_t> reply(xcb_get_keyboard_mapping_reply(
-      connection, xcb_get_keyboard_mapping(connection, first, count), nullptr));
-  if (!reply) {
-    return {};
-  }
-  const xcb_keysym_t* begin = xcb_get_keyboard_mapping_keysyms(reply.get());
-  const int length = xcb_get_keyboard_mapping_keysyms_length(reply.get());
-  std::vector<xcb_keysym_t> keysyms(begin, begin + length);
-  const int columns = reply->keysyms_per_keycode;
-  const auto numLock = findNumLockMask(connection, first, columns, keysyms);
-  return fromKeysyms(first, columns, keysyms, numLock);
-}
-
-MediaKeyMap MediaKeyMap::fromKeysyms(xcb_keycode_t firstKeycode, int keysymsPerKeycode,
-                                     const std::vector<xcb_keysym_t>& keysyms,
-                                     std::uint16_t numLockMask) {
   MediaKeyMap map;
-  map.numLockMask_ = numLockMask;
-  if (keysymsPerKeycode <= 0) {
+  const KeySymbols symbols(xcb_key_symbols_alloc(connection));
+  if (!symbols) {
     return map;
   }
-  const auto columns = static_cast<std::size_t>(keysymsPerKeycode);
-  for (std::size_t row = 0; (row + 1) * columns <= keysyms.size(); ++row) {
-    const auto keycode = static_cast<unsigned>(firstKeycode) + row;
-    if (keycode > 255) {
-      break;
-    }
-    const xcb_keysym_t plain = keysyms[row * columns];
-    // The core rule: with no second symbol, Shift gives the first one.
-    const xcb_keysym_t shifted =
-        columns > 1 && keysyms[row * columns + 1] != 0 ? keysyms[row * columns + 1] : plain;
-    if (const auto code = mediaKeyCodeOf(plain)) {
-      map.keys_.push_back({static_cast<xcb_keycode_t>(keycode), false, *code});
-    }
-    if (const auto code = mediaKeyCodeOf(shifted)) {
-      map.keys_.push_back({static_cast<xcb_keycode_t>(keycode), true, *code});
+  for (const auto& media : kMediaKeysyms) {
+    for (const auto keycode : keycodesOf(symbols.get(), media.keysym)) {
+      const xcb_keysym_t plain = xcb_key_symbols_get_keysym(symbols.get(), keycode, 0);
+      // The core rule: with no second symbol, Shift gives the first one.
+      xcb_keysym_t shifted = xcb_key_symbols_get_keysym(symbols.get(), keycode, 1);
+      shifted = shifted == XCB_NO_SYMBOL ? plain : shifted;
+      for (const bool shift : {false, true}) {
+        const MappedKey key{keycode, shift, media.mediaKeyCode};
+        if ((shift ? shifted : plain) == media.keysym &&
+            std::find(map.keys_.begin(), map.keys_.end(), key) == map.keys_.end()) {
+          map.keys_.push_back(key);
+        }
+      }
     }
   }
+  map.numLockMask_ = findNumLockMask(connection, symbols.get());
   return map;
 }
 

@@ -20,11 +20,6 @@ class MediaKeyMap {
  public:
   // The server's current keyboard and modifier mappings; empty when they cannot be read.
   static MediaKeyMap read(xcb_connection_t* connection);
-  // From a core keyboard mapping: `keysyms` holds `keysymsPerKeycode` columns per keycode,
-  // starting at `firstKeycode`.
-  static MediaKeyMap fromKeysyms(xcb_keycode_t firstKeycode, int keysymsPerKeycode,
-                                 const std::vector<xcb_keysym_t>& keysyms,
-                                 std::uint16_t numLockMask);
 
   // The auxiliary-control key code (16 play, 17 next, 18 previous, 19 fast-forward, 20 rewind)
   // that a key event with this keycode and modifier state produces, if any.
@@ -38,6 +33,7 @@ class MediaKeyMap {
     xcb_keycode_t keycode;
     bool shifted;
     std::int64_t mediaKeyCode;
+    friend bool operator==(const MappedKey&, const MappedKey&) = default;
   };
   std::vector<MappedKey> keys_;
   std::uint16_t numLockMask_ = 0;

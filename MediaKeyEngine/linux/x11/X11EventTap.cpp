@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "KeyGrabs.h"
+#include "X11RunLoop.h"
 #include "XcbXkb.h"
 
 namespace tonvara::linux_x11 {
@@ -143,7 +144,7 @@ bool X11EventTap::holdsKeys() const {
 
 int X11EventTap::connectionFd() const { return lost_ ? -1 : xcb_get_file_descriptor(connection_); }
 
-void X11EventTap::dispatch() {
+void X11EventTap::dispatch(X11RunLoop& loop) {
   wake_.drain();
   if (lost_) {
     return;
@@ -151,31 +152,32 @@ void X11EventTap::dispatch() {
   for (;;) {
     bool mappingChanged = false;
     while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
-      handleEvent(*event, mappingChanged);
+      handleEvent(*event, loop, mappingChanged);
     }
     if (!mappingChanged) {
       break;
     }
-    regrabAfterMappingChange();
+    regrabAfterMappingChange(loop);
   }
   if (xcb_connection_has_error(connection_) != 0) {
-    handleConnectionLoss();
+    handleConnectionLoss(loop);
   }
 }
 
-void X11EventTap::handleEvent(const xcb_generic_event_t& event, bool& mappingChanged) {
+void X11EventTap::handleEvent(const xcb_generic_event_t& event, X11RunLoop& loop,
+                              bool& mappingChanged) {
   const auto type = static_cast<std::uint8_t>(event.response_type & 0x7F);
   // Sent with SendEvent by some client: no grab froze anything for it.
   const bool synthetic = (event.response_type & 0x80) != 0;
   switch (type) {
     case XCB_KEY_PRESS:
       if (!synthetic) {
-        handleKeyPress(reinterpret_cast<const xcb_key_press_event_t&>(event));
+        handleKeyPress(reinterpret_cast<const xcb_key_press_event_t&>(event), loop);
       }
       return;
     case XCB_KEY_RELEASE:
       if (!synthetic) {
-        handleKeyRelease(reinterpret_cast<const xcb_key_release_event_t&>(event));
+        handleKeyRelease(reinterpret_cast<const xcb_key_release_event_t&>(event), loop);
       }
       return;
     case XCB_MAPPING_NOTIFY:
@@ -204,15 +206,18 @@ void X11EventTap::handleEvent(const xcb_generic_event_t& event, bool& mappingCha
   }
 }
 
-void X11EventTap::handleKeyPress(const xcb_key_press_event_t& event) {
+void X11EventTap::handleKeyPress(const xcb_key_press_event_t& event, X11RunLoop& loop) {
   const auto held = presses_.heldAnswer(event.detail);
   const auto keyCode = keyMap()->mediaKeyCode(event.detail, event.state);
   auto answer = held.value_or(PressTracker::Answer::pass);
   if (keyCode && enabled_) {
-    const bool swallowed = deliver(mediaKeyData1(*keyCode, kKeyDownState, held.has_value()));
-    // A repeat keeps its press's answer: the window must see all of a press or none of it.
-    if (!held) {
-      answer = swallowed ? PressTracker::Answer::take : PressTracker::Answer::pass;
+    auto deliver = delivery(mediaKeyData1(*keyCode, kKeyDownState, held.has_value()));
+    if (held) {
+      // A repeat keeps its press's answer: the window must see all of a press or none of it.
+      loop.post([deliver = std::move(deliver)] { deliver(); });
+    } else {
+      const auto swallowed = loop.ask(std::move(deliver), X11RunLoop::Clock::now() + kAnswerBudget);
+      answer = swallowed.value_or(false) ? PressTracker::Answer::take : PressTracker::Answer::pass;
     }
   }
   xcb_allow_events(
@@ -226,16 +231,16 @@ void X11EventTap::handleKeyPress(const xcb_key_press_event_t& event) {
   }
 }
 
-void X11EventTap::handleKeyRelease(const xcb_key_release_event_t& event) {
+void X11EventTap::handleKeyRelease(const xcb_key_release_event_t& event, X11RunLoop& loop) {
   // Only releases of taken presses come here; whatever the callback says, they stay with us.
   presses_.released(event.detail);
   const auto keyCode = keyMap()->mediaKeyCode(event.detail, event.state);
   if (keyCode && enabled_) {
-    deliver(mediaKeyData1(*keyCode, kKeyUpState, false));
+    loop.post([deliver = delivery(mediaKeyData1(*keyCode, kKeyUpState, false))] { deliver(); });
   }
 }
 
-void X11EventTap::regrabAfterMappingChange() {
+void X11EventTap::regrabAfterMappingChange(X11RunLoop& loop) {
   bool refused = false;
   {
     std::lock_guard grab(grabLock_);
@@ -270,11 +275,11 @@ void X11EventTap::regrabAfterMappingChange() {
   }
   // Someone else holds a key at its new place: as if the system had switched the tap off.
   if (refused && enabled_.exchange(false)) {
-    deliverDisabled();
+    deliverDisabled(loop);
   }
 }
 
-void X11EventTap::handleConnectionLoss() {
+void X11EventTap::handleConnectionLoss(X11RunLoop& loop) {
   if (lost_.exchange(true)) {
     return;
   }
@@ -284,18 +289,23 @@ void X11EventTap::handleConnectionLoss() {
   }
   presses_.clear();
   if (enabled_.exchange(false)) {
-    deliverDisabled();
+    deliverDisabled(loop);
   }
 }
 
-bool X11EventTap::deliver(std::int64_t data1) {
-  X11SystemDefinedEvent event{kAuxControlButtonsSubtype, data1};
-  return callback_(kSystemDefinedEventType, &event, userInfo_) == nullptr;
+std::function<bool()> X11EventTap::delivery(std::int64_t data1) const {
+  // Copies only: the job may run after this tap is gone, never after the loop's thread.
+  return [callback = callback_, userInfo = userInfo_, data1] {
+    X11SystemDefinedEvent event{kAuxControlButtonsSubtype, data1};
+    return callback(kSystemDefinedEventType, &event, userInfo) == nullptr;
+  };
 }
 
-void X11EventTap::deliverDisabled() {
-  X11SystemDefinedEvent event{};
-  callback_(kEventTapDisabledByUserInput, &event, userInfo_);
+void X11EventTap::deliverDisabled(X11RunLoop& loop) const {
+  loop.post([callback = callback_, userInfo = userInfo_] {
+    X11SystemDefinedEvent event{};
+    callback(kEventTapDisabledByUserInput, &event, userInfo);
+  });
 }
 
 }  // namespace tonvara::linux_x11

@@ -3,7 +3,9 @@
 #include <xcb/xcb.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,11 +26,15 @@ struct X11SystemDefinedEvent {
   std::int64_t data1 = 0;
 };
 
+class X11RunLoop;
+
 // A tap port: its own X connection holding passive grabs of the media keys. Each grabbed press
-// freezes the display's keyboard until answered, so presses are decided as soon as they are
-// read and nothing here ever waits while one is pending.
+// freezes the display's keyboard until answered, so every press is answered within
+// kAnswerBudget: a decision that takes longer lets the key pass (its late answer is dropped).
 class X11EventTap final : public EventTapPort {
  public:
+  static constexpr std::chrono::milliseconds kAnswerBudget{200};
+
   // Grabs the media keys; nullptr when the display is unreachable or a grab is refused.
   static std::shared_ptr<X11EventTap> create(const std::optional<std::string>& displayName,
                                              EventTapCallBack callback, void* userInfo);
@@ -52,8 +58,9 @@ class X11EventTap final : public EventTapPort {
   // when another thread may have left events in the connection's queue.
   int connectionFd() const;
   int wakeFd() const { return wake_.fd(); }
-  // Run-loop thread only: answers every key event that has arrived.
-  void dispatch();
+  // The loop's reader thread only: answers every key event that has arrived; the callback runs
+  // on the loop's own thread.
+  void dispatch(X11RunLoop& loop);
 
  private:
   void listenForMappingChanges();
@@ -62,14 +69,14 @@ class X11EventTap final : public EventTapPort {
   void removeGrabs();   // grabLock_ held
   std::shared_ptr<const MediaKeyMap> keyMap() const;
 
-  void handleEvent(const xcb_generic_event_t& event, bool& mappingChanged);
-  void handleKeyPress(const xcb_key_press_event_t& event);
-  void handleKeyRelease(const xcb_key_release_event_t& event);
-  void regrabAfterMappingChange();
-  void handleConnectionLoss();
-  // True when the callback swallowed the event.
-  bool deliver(std::int64_t data1);
-  void deliverDisabled();
+  void handleEvent(const xcb_generic_event_t& event, X11RunLoop& loop, bool& mappingChanged);
+  void handleKeyPress(const xcb_key_press_event_t& event, X11RunLoop& loop);
+  void handleKeyRelease(const xcb_key_release_event_t& event, X11RunLoop& loop);
+  void regrabAfterMappingChange(X11RunLoop& loop);
+  void handleConnectionLoss(X11RunLoop& loop);
+  // On the loop's thread; true when the callback swallowed the event.
+  std::function<bool()> delivery(std::int64_t data1) const;
+  void deliverDisabled(X11RunLoop& loop) const;
 
   XcbDisplay display_;
   xcb_connection_t* const connection_;
@@ -86,7 +93,7 @@ class X11EventTap final : public EventTapPort {
   std::atomic<bool> enabled_{true};
   std::atomic<bool> lost_{false};
 
-  PressTracker presses_;  // run-loop thread only
+  PressTracker presses_;  // reader thread only
 };
 
 }  // namespace tonvara::linux_x11

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tonvara::testing {
@@ -15,27 +16,19 @@ namespace tonvara::testing {
 class ChildProcess {
  public:
   struct Options {
-    std::vector<std::string> argv;
-    // Added to (or replacing in) the test's own environment.
-    std::map<std::string, std::string> environment;
-    // Variables removed from the child's environment.
-    std::vector<std::string> unset;
-    // When set, the child's stdout is readable through readLine().
-    bool captureStdout = false;
-    // Where stderr goes; empty keeps the test's stderr.
-    std::string stderrPath;
+    std::vector<std::string> argv{};
+    std::map<std::string, std::string> environment{};  // added; an empty value removes one
+    std::string stdoutPath{};                          // empty: the test's own, as stderr
+    std::string stderrPath{};
   };
 
-  explicit ChildProcess(Options options);
-  ~ChildProcess();
-
+  explicit ChildProcess(const Options& options);
+  ~ChildProcess() { stop(std::chrono::milliseconds(1000)); }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   pid_t pid() const { return pid_; }
   bool isRunning();
-  // A line of the child's stdout, or nothing when none came within `timeout`.
-  std::optional<std::string> readLine(std::chrono::milliseconds timeout);
   // SIGTERM, then SIGKILL after `grace`; reaps the child. Returns its wait status, if any.
   std::optional<int> stop(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
   // SIGKILL at once, as a crash would.
@@ -43,24 +36,10 @@ class ChildProcess {
 
  private:
   pid_t pid_ = -1;
-  int stdoutFd_ = -1;
-  std::string buffered_;
   std::optional<int> status_;
 };
 
 // Waits, polling every few milliseconds, until `condition` holds or `timeout` passes.
-template <typename Condition>
-bool waitFor(Condition condition, std::chrono::milliseconds timeout);
-
-// Whether a program is on PATH.
-bool hasProgram(const std::string& name);
-
-}  // namespace tonvara::testing
-
-#include <thread>
-
-namespace tonvara::testing {
-
 template <typename Condition>
 bool waitFor(Condition condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -72,5 +51,11 @@ bool waitFor(Condition condition, std::chrono::milliseconds timeout) {
   }
   return true;
 }
+
+bool hasProgram(const std::string& name);
+// The first line a program wrote to `path` (an address it prints once it is up), if any.
+std::optional<std::string> firstLine(const std::string& path);
+// SIGKILLs and reaps every child of this process still alive: players the engine started too.
+void killChildren();
 
 }  // namespace tonvara::testing

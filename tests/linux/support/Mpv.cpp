@@ -17,13 +17,12 @@ std::vector<std::string> Mpv::baseCommand() {
 
 Mpv::Mpv(const std::string& busAddress, const std::vector<std::string>& arguments,
          const std::string& logPath) {
-  ChildProcess::Options options;
-  options.argv = baseCommand();
-  options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
-  options.environment["DBUS_SESSION_BUS_ADDRESS"] = busAddress;
-  options.unset = {"DISPLAY", "WAYLAND_DISPLAY"};
-  options.stderrPath = logPath;
-  process_ = std::make_unique<ChildProcess>(options);
+  auto argv = baseCommand();
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  process_ = std::make_unique<ChildProcess>(ChildProcess::Options{
+      .argv = argv,
+      .environment = {{"DBUS_SESSION_BUS_ADDRESS", busAddress}, {"DISPLAY", ""}},
+      .stderrPath = logPath});
 }
 
 bool Mpv::available() { return hasProgram("mpv") && access(kPlugin, R_OK) == 0; }

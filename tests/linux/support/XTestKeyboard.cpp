@@ -1,177 +1,145 @@
 #include "XTestKeyboard.h"
 
+#include <xcb/xcb_keysyms.h>
 #include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
-#include <vector>
+
+#include "ChildProcess.h"
 
 namespace tonvara::testing {
 
-struct XTestKeyboard::Connection {
-  xcb_connection_t* connection = nullptr;
-  xcb_window_t root = 0;
-
-  ~Connection() { xcb_disconnect(connection); }
-};
-
 namespace {
 
-template <typename T>
-struct Freed {
-  T* value;
-  ~Freed() { std::free(value); }  // NOLINT: xcb allocates with malloc
-  T* operator->() const { return value; }
-  explicit operator bool() const { return value != nullptr; }
+struct Free {
+  void operator()(void* p) const { std::free(p); }  // NOLINT: xcb allocates with malloc
 };
+template <typename T>
+using Reply = std::unique_ptr<T, Free>;
 
-bool succeeded(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
-  Freed<xcb_generic_error_t> error{xcb_request_check(connection, cookie)};
-  return !error && xcb_connection_has_error(connection) == 0;
-}
+constexpr std::uint32_t kNoModifiers = 0;
 
 }  // namespace
 
-XTestKeyboard::XTestKeyboard(const std::string& displayName)
-    : connection_(std::make_unique<Connection>()) {
-  int screen = 0;
-  connection_->connection = xcb_connect(displayName.c_str(), &screen);
-  if (xcb_connection_has_error(connection_->connection) != 0) {
+XTestKeyboard::XTestKeyboard(const std::string& displayName, bool withWindow)
+    : connection_(xcb_connect(displayName.c_str(), nullptr)),
+      screen_(xcb_setup_roots_iterator(xcb_get_setup(connection_)).data) {
+  if (xcb_connection_has_error(connection_) != 0) {
     throw std::runtime_error("cannot connect to " + displayName);
   }
-  connection_->root = xcb_setup_roots_iterator(xcb_get_setup(connection_->connection)).data->root;
+  if (withWindow) {
+    showWindow();
+  }
 }
 
-XTestKeyboard::~XTestKeyboard() = default;
-
-xcb_keycode_t XTestKeyboard::keycode(xcb_keysym_t keysym) {
-  auto* c = connection_->connection;
-  const xcb_setup_t* setup = xcb_get_setup(c);
-  const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
-  Freed<xcb_get_keyboard_mapping_reply_t> reply{xcb_get_keyboard_mapping_reply(
-      c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr)};
-  if (!reply) {
-    throw std::runtime_error("cannot read the keyboard mapping");
-  }
-  const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply.value);
-  const int columns = reply->keysyms_per_keycode;
-  for (int row = 0; row < count; ++row) {
-    if (keysyms[row * columns] == keysym) {
-      return static_cast<xcb_keycode_t>(setup->min_keycode + row);
+void XTestKeyboard::showWindow() {
+  const xcb_window_t window = xcb_generate_id(connection_);
+  const std::uint32_t events =
+      XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE;
+  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0,
+                    screen_->width_in_pixels, screen_->height_in_pixels, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_EVENT_MASK,
+                    &events);
+  xcb_map_window(connection_, window);
+  // No window manager: focus follows the pointer unless set. Both point at the window.
+  xcb_warp_pointer(connection_, XCB_NONE, window, 0, 0, 0, 0, 10, 10);
+  xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+  xcb_flush(connection_);
+  while (const Reply<xcb_generic_event_t> event{xcb_wait_for_event(connection_)}) {
+    if ((event->response_type & 0x7F) == XCB_FOCUS_IN) {
+      return;
     }
   }
-  throw std::runtime_error("no keycode for keysym " + std::to_string(keysym));
+  throw std::runtime_error("the window did not get the focus");
 }
 
-void XTestKeyboard::press(xcb_keysym_t keysym) { pressKeycode(keycode(keysym)); }
-
-void XTestKeyboard::release(xcb_keysym_t keysym) { releaseKeycode(keycode(keysym)); }
-
-void XTestKeyboard::tap(xcb_keysym_t keysym) {
-  const auto code = keycode(keysym);
-  pressKeycode(code);
-  releaseKeycode(code);
+xcb_keycode_t XTestKeyboard::keycode(xcb_keysym_t keysym) {
+  xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+  const Reply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols, keysym));
+  xcb_key_symbols_free(symbols);
+  return codes ? *codes : throw std::runtime_error("no keycode for " + std::to_string(keysym));
 }
 
-void XTestKeyboard::pressKeycode(xcb_keycode_t keycode) {
-  xcb_test_fake_input(connection_->connection, XCB_KEY_PRESS, keycode, XCB_CURRENT_TIME, XCB_NONE,
-                      0, 0, XCB_NONE);
-  sync();
-}
-
-void XTestKeyboard::releaseKeycode(xcb_keycode_t keycode) {
-  xcb_test_fake_input(connection_->connection, XCB_KEY_RELEASE, keycode, XCB_CURRENT_TIME, XCB_NONE,
-                      0, 0, XCB_NONE);
+void XTestKeyboard::send(std::uint8_t type, xcb_keycode_t keycode) {
+  xcb_test_fake_input(connection_, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, XCB_NONE);
   sync();
 }
 
 void XTestKeyboard::remap(xcb_keycode_t keycode, xcb_keysym_t keysym) {
   const xcb_keysym_t row[2] = {keysym, 0};
-  if (!succeeded(connection_->connection, xcb_change_keyboard_mapping_checked(
-                                              connection_->connection, 1, keycode, 2, row))) {
-    throw std::runtime_error("cannot change the keyboard mapping");
-  }
+  xcb_change_keyboard_mapping(connection_, 1, keycode, 2, row);
+  sync();
 }
 
 void XTestKeyboard::sync() {
-  auto* c = connection_->connection;
-  Freed<xcb_get_input_focus_reply_t> reply{
-      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)};
+  Reply<xcb_get_input_focus_reply_t>(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
-void XTestKeyboard::enableAutoRepeat() {
-  const std::uint32_t on = XCB_AUTO_REPEAT_MODE_ON;
-  xcb_change_keyboard_control(connection_->connection, XCB_KB_AUTO_REPEAT_MODE, &on);
-  sync();
-}
-
-bool XTestKeyboard::grab(xcb_keysym_t keysym) {
-  return succeeded(connection_->connection,
-                   xcb_grab_key_checked(connection_->connection, 1, connection_->root, 0,
-                                        keycode(keysym), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-}
-
-void XTestKeyboard::ungrab(xcb_keysym_t keysym) {
-  xcb_ungrab_key(connection_->connection, keycode(keysym), connection_->root, 0);
-  sync();
-}
-
-bool XTestKeyboard::grabWithXInput2(xcb_keysym_t keysym) {
-  auto* c = connection_->connection;
-  Freed<xcb_input_xi_query_version_reply_t> version{
-      xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr)};
-  if (!version) {
-    return false;
+bool XTestKeyboard::grab(xcb_keysym_t keysym, bool xinput2) {
+  const auto code = keycode(keysym);
+  if (!xinput2) {
+    return !Reply<xcb_generic_error_t>(xcb_request_check(
+        connection_, xcb_grab_key_checked(connection_, 1, screen_->root, 0, code,
+                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
   }
-  const std::uint32_t mask =
-      XCB_INPUT_XI_EVENT_MASK_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_KEY_RELEASE;
-  const std::uint32_t modifiers = 0;
-  Freed<xcb_input_xi_passive_grab_device_reply_t> reply{xcb_input_xi_passive_grab_device_reply(
-      c,
-      xcb_input_xi_passive_grab_device(c, XCB_CURRENT_TIME, connection_->root, XCB_NONE,
-                                       keycode(keysym), XCB_INPUT_DEVICE_ALL_MASTER, 1, 1,
-                                       XCB_INPUT_GRAB_TYPE_KEYCODE, XCB_INPUT_GRAB_MODE_22_ASYNC,
-                                       XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_OWNER_NO_OWNER,
-                                       &mask, &modifiers),
-      nullptr)};
+  Reply<xcb_input_xi_query_version_reply_t>(xcb_input_xi_query_version_reply(
+      connection_, xcb_input_xi_query_version(connection_, 2, 2), nullptr));
+  const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_KEY_PRESS;
+  const Reply<xcb_input_xi_passive_grab_device_reply_t> reply(
+      xcb_input_xi_passive_grab_device_reply(
+          connection_,
+          xcb_input_xi_passive_grab_device(
+              connection_, XCB_CURRENT_TIME, screen_->root, XCB_NONE, code,
+              XCB_INPUT_DEVICE_ALL_MASTER, 1, 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
+              XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_MODE_22_ASYNC,
+              XCB_INPUT_GRAB_OWNER_NO_OWNER, &mask, &kNoModifiers),
+          nullptr));
   return reply && reply->num_modifiers == 0;
 }
 
-void XTestKeyboard::ungrabWithXInput2(xcb_keysym_t keysym) {
-  const std::uint32_t modifiers = 0;
-  xcb_input_xi_passive_ungrab_device(connection_->connection, connection_->root, keycode(keysym),
-                                     XCB_INPUT_DEVICE_ALL_MASTER, 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
-                                     &modifiers);
+void XTestKeyboard::ungrab(xcb_keysym_t keysym, bool xinput2) {
+  if (xinput2) {
+    xcb_input_xi_passive_ungrab_device(connection_, screen_->root, keycode(keysym),
+                                       XCB_INPUT_DEVICE_ALL_MASTER, 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
+                                       &kNoModifiers);
+  } else {
+    xcb_ungrab_key(connection_, keycode(keysym), screen_->root, 0);
+  }
   sync();
 }
 
 bool XTestKeyboard::isFreeToGrab(xcb_keysym_t keysym) {
-  if (!grab(keysym)) {
-    return false;
+  const bool free = grab(keysym);
+  if (free) {
+    ungrab(keysym);
   }
-  ungrab(keysym);
-  return true;
+  return free;
 }
 
-KeyGrabber::KeyGrabber(const std::string& displayName, xcb_keysym_t keysym, Kind kind)
-    : connection_(std::make_unique<XTestKeyboard>(displayName)), keysym_(keysym), kind_(kind) {
-  holds_ = kind == Kind::core ? connection_->grab(keysym) : connection_->grabWithXInput2(keysym);
-}
-
-KeyGrabber::~KeyGrabber() = default;
-
-void KeyGrabber::release() {
-  // Ungrabbed and synced first: the server may notice the closed connection only later.
-  if (connection_ && holds_) {
-    if (kind_ == Kind::core) {
-      connection_->ungrab(keysym_);
-    } else {
-      connection_->ungrabWithXInput2(keysym_);
+const std::vector<ReceivedKey>& XTestKeyboard::keys() {
+  while (const Reply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
+    const auto type = event->response_type & 0x7F;
+    if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+      keys_.push_back(
+          {type == XCB_KEY_PRESS, reinterpret_cast<xcb_key_press_event_t*>(event.get())->detail});
     }
   }
-  connection_.reset();
-  holds_ = false;
+  return keys_;
+}
+
+bool XTestKeyboard::waitForRelease(xcb_keycode_t keycode, std::chrono::milliseconds timeout) {
+  return waitFor(
+      [&] {
+        const auto& all = keys();
+        return std::any_of(all.begin(), all.end(),
+                           [&](const auto& key) { return !key.press && key.keycode == keycode; });
+      },
+      timeout);
 }
 
 }  // namespace tonvara::testing

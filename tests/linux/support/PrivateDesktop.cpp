@@ -1,0 +1,91 @@
+#include "PrivateDesktop.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "Tone.h"
+
+namespace tonvara::testing {
+
+bool PrivateDesktop::available(bool withBus) {
+  return hasProgram("Xvfb") &&
+         (!withBus || (DbusSession::available() && Mpv::available() && canMakeTone()));
+}
+
+PrivateDesktop::PrivateDesktop(bool withBus, bool withWindow, const std::string& screen) {
+  char pattern[] = "/tmp/tonvara-desktop-XXXXXX";
+  scratch_ = mkdtemp(pattern) != nullptr ? pattern : throw std::runtime_error("no scratch folder");
+  // -displayfd: the server picks a free display and prints it once it accepts connections.
+  // Auto-repeat starts soon, so that held keys repeat within a short test.
+  server_ = std::make_unique<ChildProcess>(ChildProcess::Options{
+      .argv = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-ardelay", "250",
+               "-arinterval", "30", "-screen", "0", screen},
+      .stdoutPath = scratch_ + "/display",
+      .stderrPath = "/dev/null"});
+  display_ = ":" + firstLine(scratch_ + "/display").value_or("");
+  keyboard_ = std::make_unique<XTestKeyboard>(display_, withWindow);
+  if (withBus) {
+    bus_ = std::make_unique<DbusSession>(scratch_);
+    tone_ = makeTone(scratch_).value_or("");
+    for (const auto& [name, path] : xdgEnvironment()) {
+      std::filesystem::create_directories(path + (name == "XDG_DATA_HOME" ? "/applications" : ""));
+    }
+    installPlayerEntry("");
+  }
+}
+
+PrivateDesktop::~PrivateDesktop() {
+  keyboard_.reset();
+  bus_.reset();
+  server_.reset();
+  killChildren();
+  std::filesystem::remove_all(scratch_);
+}
+
+std::map<std::string, std::string> PrivateDesktop::xdgEnvironment() const {
+  return {{"XDG_CONFIG_HOME", scratch_ + "/config"},
+          {"XDG_CONFIG_DIRS", scratch_ + "/etc"},
+          {"XDG_DATA_HOME", scratch_ + "/data"},
+          {"XDG_DATA_DIRS", scratch_ + "/share"}};
+}
+
+std::unique_ptr<Mpv> PrivateDesktop::startPlayer(std::vector<std::string> options) {
+  options.insert(options.end(), {"--loop-file=inf", tone_});
+  return std::make_unique<Mpv>(bus_->address(), options, scratch_ + "/mpv.log");
+}
+
+void PrivateDesktop::installPlayerEntry(const std::string& options,
+                                        std::optional<std::string> exec) {
+  if (!exec) {
+    exec = "";
+    for (const auto& argument : Mpv::baseCommand()) {
+      *exec += argument + " ";
+    }
+    *exec += options + " --loop-file=inf " + tone_ + " %U";
+  }
+  std::ofstream(scratch_ + "/data/applications/mpv.desktop")
+      << "[Desktop Entry]\nType=Application\nName=mpv\nExec=" << *exec << "\n";
+  std::ofstream(scratch_ + "/config/mimeapps.list")
+      << "[Default Applications]\naudio/mpeg=mpv.desktop\naudio/x-wav=mpv.desktop\n";
+}
+
+bool PrivateDesktop::waitForStatus(const std::string& status) {
+  return waitFor([&] { return playbackStatus() == status; }, std::chrono::seconds(10));
+}
+
+std::vector<ReceivedKey> PrivateDesktop::settle() {
+  const auto marker = keyboard_->keycode(keysym::kA);
+  keyboard_->tap(keysym::kA);
+  if (!keyboard_->waitForRelease(marker, std::chrono::seconds(5))) {
+    throw std::runtime_error("the marker key never reached the window");
+  }
+  auto keys = keyboard_->keys();
+  keyboard_->clearKeys();
+  std::erase_if(keys, [&](const ReceivedKey& key) { return key.keycode == marker; });
+  return keys;
+}
+
+}  // namespace tonvara::testing
