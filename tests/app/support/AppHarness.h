@@ -7,6 +7,7 @@
 
 #include "AppModel.h"
 #include "FakeEngine.h"
+#include "LinuxPlatformServices.h"
 
 namespace tonvara::testing {
 
@@ -21,28 +22,15 @@ class InMemoryDefaults final : public UserDefaults {
   int writes = 0;
 };
 
-// The core's platform on the engine's fakes; timers and the background queue run on a clock.
-class FakePlatformServices final : public PlatformServices {
+// The Linux services over the engine's fakes, with settings, update keys and launch at login
+// in memory and the background queue on a virtual clock.
+class FakePlatformServices final : public LinuxPlatformServices {
  public:
   FakePlatformServices(VirtualClock& clock, std::shared_ptr<FakeEventTapPlatform> taps,
                        std::shared_ptr<FakeApplicationPlatform> apps)
-      : queue(std::make_shared<VirtualQueue>(clock)), clock_(clock), taps_(taps), apps_(apps) {}
+      : LinuxPlatformServices(nullptr, taps, apps), queue(std::make_shared<VirtualQueue>(clock)) {}
   UserDefaults& defaults() override { return *storedDefaults; }
   QVariant infoDictionaryValue(const QString& key) const override { return info.value(key); }
-  bool isProcessTrusted() override { return taps_->isProcessTrusted(); }
-  void promptForAccessibility() override {}
-  bool isApplicationRunning(std::string_view id) override {
-    return !apps_->runningApplications(id).empty();
-  }
-  std::optional<std::string> urlForApplication(std::string_view id) override {
-    return apps_->urlForApplication(id);
-  }
-  void openApplicationInBackground(const std::string& url, Completion done) override {
-    apps_->openApplication(url, false, [done](auto, auto) { done(); });
-  }
-  void requestPermissionToAutomate(std::string_view id) override {
-    apps_->determinePermissionToAutomate(id, true);
-  }
   std::shared_ptr<WorkQueue> backgroundQueue() override { return queue; }
   int loginItemStatus() override { return loginStatus; }
   std::optional<QString> setLoginItemEnabled(bool enabled) override {
@@ -50,44 +38,20 @@ class FakePlatformServices final : public PlatformServices {
     loginStatus = enabled ? 1 : 0;
     return std::nullopt;
   }
-  std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
+  // The watchdog ticks when a test says so.
+  std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds,
                                                          std::function<void()> tick) override {
-    ++timersScheduled;
-    auto timer = std::make_unique<Timer>();
-    repeat(interval, std::move(tick), timer->alive);
-    return timer;
+    ticks.push_back(tick);
+    return nullptr;
   }
-  void observeDidBecomeActive(std::function<void()> handler) override {
-    activeHandlers.push_back(std::move(handler));
-  }
-  std::unique_ptr<ProcessActivity> beginActivity(const QString&) override { return nullptr; }
+  void observeDidBecomeActive(std::function<void()> f) override { activeHandlers.push_back(f); }
 
   std::unique_ptr<UserDefaults> storedDefaults = std::make_unique<InMemoryDefaults>();
   std::shared_ptr<WorkQueue> queue;
   QVariantMap info;
   int loginStatus = 0;
   std::vector<bool> loginRequests;
-  int timersScheduled = 0;
-  std::vector<std::function<void()>> activeHandlers;
-
- private:
-  struct Timer final : RepeatingTimer {
-    ~Timer() override { invalidate(); }
-    void invalidate() override { *alive = false; }
-    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
-  };
-  void repeat(std::chrono::milliseconds interval, std::function<void()> tick,
-              std::shared_ptr<bool> alive) {
-    clock_.schedule(interval, [=, this] {
-      if (*alive) {
-        tick();
-        repeat(interval, tick, alive);
-      }
-    });
-  }
-  VirtualClock& clock_;
-  std::shared_ptr<FakeEventTapPlatform> taps_;
-  std::shared_ptr<FakeApplicationPlatform> apps_;
+  std::vector<std::function<void()>> ticks, activeHandlers;
 };
 
 struct AccessWindowLog {
