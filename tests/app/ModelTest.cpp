@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <barrier>
 
+#include "AppDelegate.h"
 #include "AppHarness.h"
+#include "ReopenChannel.h"
 
 namespace tonvara::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using Claim = ReopenChannel::Claim;
 const QString kWarning = "exclamationmark.triangle.fill";
 
 TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
@@ -33,7 +38,7 @@ TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
     app.grantAccessibility(trusted);
     app.setAutomation(automation);
     AppModel& model = app.build();
-    EXPECT_EQ(app.routersBuiltWith.at(0).enabled, enabled.toBool(true));  // as stored
+    EXPECT_EQ(model.router().settings().enabled, enabled.toBool(true));  // as stored
     model.start();
     EXPECT_EQ(model.accessSetupCompleted(), completed);
     EXPECT_EQ(model.router().settings().enabled, completed && enabled.toBool(true));
@@ -66,7 +71,6 @@ TEST(AppModel, SettersAssignPersistPushAndRefreshEvenWithTheCurrentValue) {
   EXPECT_GT(app.apps->automationChecks() - checks, refreshChecks);
   EXPECT_GT(app.taps->trustChecks(), trustChecks);
   model.setWhenNotRunning(WhenNotRunning::passThrough);
-  EXPECT_EQ(app.defaults().values.value("whenNotRunning"), "passThrough");
   EXPECT_EQ(model.router().settings().whenNotRunning, WhenNotRunning::passThrough);
   model.setEnabled(false);
   EXPECT_EQ(app.defaults().values.value("enabled"), false);
@@ -100,9 +104,11 @@ TEST(AppModel, TheEngineStaysOffUntilARefreshSeesBothPermissionsAndRouterCopiesO
   app.setAutomation(kAutomationNotPermitted);
   model.refreshPermissions();
   EXPECT_EQ(changes.count() - before, 2);  // automationDenied, automationStatus; the tap stays
-  app.model.reset();                       // the handler and the watchdog hold the model weakly
+  model.requestAutomation();
+  app.model.reset();  // the handler, the watchdog and the request hold the model weakly
   app.services->activeHandlers.at(0)();
   app.services->ticks.at(0)();
+  app.advance(0ms);
 }
 
 // Automation requests that may prompt the user; the other checks never do.
@@ -144,6 +150,48 @@ TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTh
     EXPECT_EQ(prompts(app), 1);
     EXPECT_EQ(app.apps->launches(), launches);
     EXPECT_TRUE(onMainThread);
+  }
+}
+
+TEST(ReopenChannel, TheDelegateStartsOnceAndASecondInstanceOfThisUserReopensItsWindow) {
+  QTemporaryDir folder;
+  QFile leftover(folder.path() + "/com.tonvara.app.reopen");  // from an instance that crashed
+  ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+  AppHarness app;
+  AppDelegate delegate(app.dependencies());
+  ReopenChannel running(folder.path());
+  ASSERT_EQ(running.claim(), Claim::primary);
+  delegate.attach(&running);
+  EXPECT_TRUE(app.services->ticks.empty());
+  EXPECT_EQ(ReopenChannel(folder.path()).claim(), Claim::handedOver);
+  EXPECT_EQ(ReopenChannel(folder.path()).claim(), Claim::handedOver);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app.window->shows == 2; }, 10000));
+  delegate.applicationDidFinishLaunching();  // a second report starts nothing more
+  EXPECT_EQ(app.services->ticks.size(), 1U);
+  EXPECT_EQ(app.window->made, 1);
+  // A listener that is not this user's is never taken for the running instance.
+  EXPECT_EQ(ReopenChannel(folder.path(), ::geteuid() + 1).claim(), Claim::unanswered);
+  QTest::qWait(50);
+  EXPECT_EQ(app.window->shows, 2);
+}
+
+TEST(ReopenChannel, OfTwoInstancesStartedAtOnceExactlyOneRuns) {
+  for (int round = 0; round < 20; ++round) {
+    QTemporaryDir folder;
+    std::barrier together(2);
+    std::atomic<int> primaries = 0;
+    const auto instance = [&] {
+      ReopenChannel channel(folder.path());
+      together.arrive_and_wait();
+      primaries += channel.claim() == Claim::primary ? 1 : 0;
+      together.arrive_and_wait();  // the winner holds on until both have claimed
+    };
+    const std::unique_ptr<QThread> first(QThread::create(instance)),
+        second(QThread::create(instance));
+    first->start();
+    second->start();
+    ASSERT_TRUE(first->wait(10000) && second->wait(10000));
+    ASSERT_EQ(primaries, 1) << "round " << round;
   }
 }
 

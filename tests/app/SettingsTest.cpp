@@ -4,11 +4,17 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "AppHarness.h"
+#include "BundleInfo.h"
 #include "JsonUserDefaults.h"
 #include "LinuxPlatformServices.h"
+#include "Updater.h"
 
 namespace tonvara::testing {
 namespace {
@@ -147,6 +153,59 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
       << logged.join("").toStdString();
   EXPECT_FALSE(model.loginEnabled());
   qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
+QByteArray feed(const QByteArray& versions) {
+  QByteArray items;
+  for (const QByteArray& version : versions.split(' ')) {
+    items += R"(<item><enclosure url="https://e.org/" sparkle:version=")" + version + "\"/></item>";
+  }
+  return R"(<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/)"
+         R"(sparkle"><channel>)" +
+         items + "</channel></rss>";
+}
+
+TEST(UpdateCheck, NewerSameMalformedFailingAndUnreachableFeedsOverHttp) {
+  const QString mine = BundleInfo::version(), failed = "Couldn't check for updates";
+  // Served feed, HTTP status (0: nobody listens), public key -> first words of the result.
+  const std::vector<std::tuple<QByteArray, int, QString, QString>> cases{
+      {feed("0.1 99.10 99.9"), 200, "key", "Tonvara 99.10 is available; you have " + mine},
+      {feed(mine.toUtf8() + " 0.0.1"), 200, "key", "You're up to date: Tonvara " + mine},
+      {feed("99.0").chopped(9), 200, "key", failed},
+      {feed("99.0"), 0, "key", failed},
+      {feed("99.0"), 200, "REPLACE_ME", ""},  // updates are off: no check ever runs
+  };
+  for (const auto& [body, status, key, message] : cases) {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    QObject::connect(&server, &QTcpServer::newConnection, [&, body = body, status = status] {
+      QTcpSocket* socket = server.nextPendingConnection();
+      QObject::connect(socket, &QTcpSocket::readyRead, [=] {
+        socket->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+      });
+    });
+    const QUrl url(QString("http://127.0.0.1:%1/a.xml").arg(server.serverPort()));
+    if (status == 0) {
+      server.close();
+    }
+    AppHarness app;
+    app.services->info = {{"SUPublicEDKey", key}, {"SUFeedURL", url.toString()}};
+    Updater& updater = app.build().updater();
+    QSignalSpy canCheck(app.model.get(), &AppModel::canCheckForUpdatesChanged);
+    QString result;
+    QObject::connect(&updater, &Updater::checkFinished, [&](auto done) { result = done.message; });
+    updater.checkForUpdates();
+    updater.checkForUpdates();  // ignored while the first runs
+    EXPECT_FALSE(app.model->canCheckForUpdates());
+    if (!message.isEmpty()) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !result.isEmpty(); }, 9000));
+    }
+    EXPECT_EQ(result.left(message.size()), message);
+    EXPECT_EQ(canCheck.count(), message.isEmpty() ? 0 : 2);
+    EXPECT_EQ(app.model->canCheckForUpdates(), !message.isEmpty());
+  }
 }
 
 }  // namespace

@@ -69,7 +69,6 @@ class AppHarness {
   AppModelDependencies dependencies() {
     return {services,
             [this](EngineSettings settings) {
-              routersBuiltWith.push_back(settings);
               return std::make_unique<MediaKeyRouter>(settings, std::make_unique<MediaKeyTap>(taps),
                                                       makeFakeMusicController(apps, clock));
             },
@@ -88,7 +87,6 @@ class AppHarness {
   std::shared_ptr<FakeApplicationPlatform> apps = std::make_shared<FakeApplicationPlatform>();
   std::shared_ptr<FakePlatformServices> services =
       std::make_shared<FakePlatformServices>(clock, taps, apps);
-  std::vector<EngineSettings> routersBuiltWith;
   std::shared_ptr<AccessWindowLog> window = std::make_shared<AccessWindowLog>();
   std::unique_ptr<AppModel> model;
 
