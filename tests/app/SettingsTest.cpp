@@ -155,14 +155,11 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
   qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
+// An update feed announcing the given versions.
 QByteArray feed(const QByteArray& versions) {
-  QByteArray items;
-  for (const QByteArray& version : versions.split(' ')) {
-    items += R"(<item><enclosure url="https://e.org/" sparkle:version=")" + version + "\"/></item>";
-  }
-  return R"(<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/)"
-         R"(sparkle"><channel>)" +
-         items + "</channel></rss>";
+  const QByteArray item = R"(<item><enclosure sparkle:version=")";
+  return R"(<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>)" +
+         item + versions.split(' ').join("\"/></item>" + item) + "\"/></item></channel></rss>";
 }
 
 TEST(UpdateCheck, NewerSameMalformedFailingAndUnreachableFeedsOverHttp) {
