@@ -40,7 +40,6 @@ class ReopenChannel : public QObject {
   void reopenRequested();
 
  private:
-  bool takeLock();
   Claim handOver(std::chrono::milliseconds timeout) const;
   void acceptConnections();
 

@@ -8,6 +8,7 @@
 
 #include "AppDelegate.h"
 #include "AppHarness.h"
+#include "QtThreadSanitizerSuppressions.h"
 #include "ReopenChannel.h"
 
 namespace tonvara::testing {
@@ -197,3 +198,10 @@ TEST(ReopenChannel, OfTwoInstancesStartedAtOnceExactlyOneRuns) {
 
 }  // namespace
 }  // namespace tonvara::testing
+
+// One QCoreApplication for the whole run, as the model and its services expect.
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}
