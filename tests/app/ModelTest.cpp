@@ -57,18 +57,33 @@ TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
   }
 }
 
-TEST(AppModel, SettersAssignPersistPushAndRefreshEvenWithTheCurrentValue) {
+TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSetupIsDone) {
   AppHarness app;
-  AppModel& model = app.launch();  // both granted: setup completed, tap installed
+  app.grantAccessibility(false);
+  app.store(AppModel::kEnabledKey, false);
+  AppModel& model = app.launch();
+  model.setEnabled(true);
+  EXPECT_EQ(app.defaults().values.value("enabled"), true);
+  EXPECT_FALSE(model.router().settings().enabled);
+  QSignalSpy changes(&model, &AppModel::stateChanged);
+  QSignalSpy completion(&model, &AppModel::accessSetupCompletedChanged);
+  model.refreshPermissions();
+  EXPECT_EQ(changes.count(), 0);  // copies from the router only when they differ
+  app.grantAccessibility(true);
+  app.services->activeHandlers.at(0)();
+  EXPECT_EQ(completion.count(), 1);
+  EXPECT_EQ(app.defaults().values.value("accessSetupCompleted"), true);
+  EXPECT_TRUE(model.router().settings().enabled && model.tapInstalled());
+
   int checks = app.apps->automationChecks();
   model.refreshPermissions();
   const int refreshChecks = app.apps->automationChecks() - checks;  // a push adds to these
   QSignalSpy enabledSpy(&model, &AppModel::enabledChanged);
-  const int trustChecks = app.taps->trustChecks();
+  const int trustChecks = app.taps->trustChecks(), writes = app.defaults().writes;
   checks = app.apps->automationChecks();
   model.setEnabled(true);
   EXPECT_EQ(enabledSpy.count(), 1);
-  EXPECT_EQ(app.defaults().writes, 2);  // the setup's completion, then this
+  EXPECT_EQ(app.defaults().writes, writes + 1);
   EXPECT_GT(app.apps->automationChecks() - checks, refreshChecks);
   EXPECT_GT(app.taps->trustChecks(), trustChecks);
   model.setWhenNotRunning(WhenNotRunning::passThrough);
@@ -82,25 +97,6 @@ TEST(AppModel, SettersAssignPersistPushAndRefreshEvenWithTheCurrentValue) {
   app.grantAccessibility(false);  // the watchdog's next tick follows
   app.services->ticks.at(0)();
   EXPECT_FALSE(model.hasAccessibility() || model.router().isTapInstalled() || model.tapInstalled());
-}
-
-TEST(AppModel, TheEngineStaysOffUntilARefreshSeesBothPermissionsAndRouterCopiesOnlyChanges) {
-  AppHarness app;
-  app.grantAccessibility(false);
-  app.store(AppModel::kEnabledKey, false);
-  AppModel& model = app.launch();
-  model.setEnabled(true);
-  EXPECT_EQ(app.defaults().values.value("enabled"), true);
-  EXPECT_FALSE(model.router().settings().enabled);
-  QSignalSpy changes(&model, &AppModel::stateChanged);
-  QSignalSpy completion(&model, &AppModel::accessSetupCompletedChanged);
-  model.refreshPermissions();
-  EXPECT_EQ(changes.count(), 0);
-  app.grantAccessibility(true);
-  app.services->activeHandlers.at(0)();
-  EXPECT_EQ(completion.count(), 1);
-  EXPECT_EQ(app.defaults().values.value("accessSetupCompleted"), true);
-  EXPECT_TRUE(model.router().settings().enabled && model.tapInstalled());
   const auto before = changes.count();
   app.setAutomation(kAutomationNotPermitted);
   model.refreshPermissions();
@@ -154,7 +150,25 @@ TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTh
   }
 }
 
-TEST(ReopenChannel, TheDelegateStartsOnceAndASecondInstanceOfThisUserReopensItsWindow) {
+TEST(ReopenChannel, OneInstanceRunsAndTheOthersOfThisUserReopenItsWindow) {
+  for (int round = 0; round < 20; ++round) {
+    QTemporaryDir folder;
+    std::barrier together(2);
+    std::atomic<int> primaries = 0;
+    const auto instance = [&] {
+      ReopenChannel channel(folder.path());
+      together.arrive_and_wait();
+      primaries += channel.claim() == Claim::primary ? 1 : 0;
+      together.arrive_and_wait();  // the winner holds on until both have claimed
+    };
+    const std::unique_ptr<QThread> first(QThread::create(instance)),
+        second(QThread::create(instance));
+    first->start();
+    second->start();
+    ASSERT_TRUE(first->wait(10000) && second->wait(10000));
+    ASSERT_EQ(primaries, 1) << "round " << round;
+  }
+
   QTemporaryDir folder;
   QFile leftover(folder.path() + "/com.tonvara.app.reopen");  // from an instance that crashed
   ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
@@ -174,26 +188,6 @@ TEST(ReopenChannel, TheDelegateStartsOnceAndASecondInstanceOfThisUserReopensItsW
   EXPECT_EQ(ReopenChannel(folder.path(), ::geteuid() + 1).claim(), Claim::unanswered);
   QTest::qWait(50);
   EXPECT_EQ(app.window->shows, 2);
-}
-
-TEST(ReopenChannel, OfTwoInstancesStartedAtOnceExactlyOneRuns) {
-  for (int round = 0; round < 20; ++round) {
-    QTemporaryDir folder;
-    std::barrier together(2);
-    std::atomic<int> primaries = 0;
-    const auto instance = [&] {
-      ReopenChannel channel(folder.path());
-      together.arrive_and_wait();
-      primaries += channel.claim() == Claim::primary ? 1 : 0;
-      together.arrive_and_wait();  // the winner holds on until both have claimed
-    };
-    const std::unique_ptr<QThread> first(QThread::create(instance)),
-        second(QThread::create(instance));
-    first->start();
-    second->start();
-    ASSERT_TRUE(first->wait(10000) && second->wait(10000));
-    ASSERT_EQ(primaries, 1) << "round " << round;
-  }
 }
 
 }  // namespace
