@@ -97,6 +97,12 @@ TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSet
   app.grantAccessibility(false);  // the watchdog's next tick follows
   app.services->ticks.at(0)();
   EXPECT_FALSE(model.hasAccessibility() || model.router().isTapInstalled() || model.tapInstalled());
+  app.taps->setRefuseTaps(true);  // a refused tap is tried again at each tick
+  app.grantAccessibility(true);
+  app.services->ticks.at(0)();
+  app.taps->setRefuseTaps(false);
+  app.services->ticks.at(0)();
+  EXPECT_TRUE(model.tapInstalled());
   const auto before = changes.count();
   app.setAutomation(kAutomationNotPermitted);
   model.refreshPermissions();
