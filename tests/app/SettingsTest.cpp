@@ -14,6 +14,7 @@
 #include "BundleInfo.h"
 #include "JsonUserDefaults.h"
 #include "LinuxPlatformServices.h"
+#include "LoginItem.h"
 #include "Updater.h"
 
 namespace tonvara::testing {
@@ -133,7 +134,7 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     EXPECT_TRUE(file.readAll().contains(
-        "\nExec=" + QFile::encodeName(QCoreApplication::applicationFilePath()) + '\n'));
+        "\nExec=" + LoginItem::execArgument(QCoreApplication::applicationFilePath()).toUtf8()));
     file.write(QByteArray(line) + '\n');
     file.close();
     EXPECT_EQ(linux.services->loginItemStatus(), 0) << line;
