@@ -27,12 +27,16 @@ int main(int argc, char** argv) {
       QIcon::fromTheme(QString::fromLatin1(tonvara::BundleInfo::kIdentifier),
                        QIcon(QStringLiteral(":/app/com.tonvara.app.svg"))));
 
-  const QString channelName = tonvara::ReopenChannel::defaultName();
-  if (tonvara::ReopenChannel::askRunningInstanceToReopen(channelName)) {
-    return 0;
+  tonvara::ReopenChannel reopen(tonvara::ReopenChannel::defaultFolder());
+  switch (reopen.claim()) {
+    case tonvara::ReopenChannel::Claim::primary:
+      break;
+    case tonvara::ReopenChannel::Claim::handedOver:
+      return 0;
+    case tonvara::ReopenChannel::Claim::unanswered:
+      std::fprintf(stderr, "tonvara: another Tonvara is running but does not answer\n");
+      return 1;
   }
-  tonvara::ReopenChannel reopen(channelName);
-  reopen.listen();
 
   // The model asks for its Access window only once the loop runs, when the adapter exists.
   tonvara::ui::UiModel* uiModel = nullptr;

@@ -15,7 +15,7 @@ packages=(
   # MPRIS over D-Bus
   libsystemd-dev dbus dbus-daemon
   # application
-  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core libglib2.0-dev
   # end-to-end tests and demo: a private X server, a real player and a tone to play
   xvfb xauth mpv mpv-mpris sox trayer
 )

@@ -53,17 +53,20 @@ void requestLaunchingMusicIfNeeded(std::shared_ptr<PlatformServices> services, s
                                    std::function<void()> completion) {
   auto request = std::make_shared<const Request>(
       Request{std::move(services), std::move(bundleID), std::move(completion)});
-  if (request->services->isApplicationRunning(request->bundleID)) {
-    ask(request);
-    return;
-  }
-  const auto url = request->services->urlForApplication(request->bundleID);
-  if (!url) {
-    ask(request);
-    return;
-  }
-  request->services->openApplicationInBackground(*url, [request] {
-    request->services->backgroundQueue()->async([request] { waitForLaunch(request, 0); });
+  // Finding and starting the player reads files and starts a process: not on the caller's thread.
+  request->services->backgroundQueue()->async([request] {
+    if (request->services->isApplicationRunning(request->bundleID)) {
+      ask(request);
+      return;
+    }
+    const auto url = request->services->urlForApplication(request->bundleID);
+    if (!url) {
+      ask(request);
+      return;
+    }
+    request->services->openApplicationInBackground(*url, [request] {
+      request->services->backgroundQueue()->async([request] { waitForLaunch(request, 0); });
+    });
   });
 }
 

@@ -15,10 +15,10 @@ namespace AutomationPermission {
 inline constexpr int kLaunchWaitChecks = 30;
 inline constexpr std::chrono::milliseconds kLaunchWaitInterval{100};
 
-// Launches the application in the background when it is installed but not running, waits on
-// the background queue for it to appear (at most kLaunchWaitChecks checks kLaunchWaitInterval
-// apart), then asks for consent there. `completion` runs exactly once, on the main thread,
-// whatever happened.
+// On the background queue: launches the application without bringing it to the front when
+// it is installed but not running, waits for it to appear (at most kLaunchWaitChecks checks
+// kLaunchWaitInterval apart), then asks for consent. `completion` runs exactly once, on the
+// main thread, whatever happened.
 void requestLaunchingMusicIfNeeded(std::shared_ptr<PlatformServices> services, std::string bundleID,
                                    std::function<void()> completion);
 

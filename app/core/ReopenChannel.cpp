@@ -1,9 +1,19 @@
 #include "ReopenChannel.h"
 
-#include <unistd.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <optional>
 
 namespace tonvara {
 
@@ -11,52 +21,108 @@ namespace {
 
 constexpr char kReopenMessage[] = "reopen\n";
 
-int toMilliseconds(std::chrono::milliseconds duration) {
-  return static_cast<int>(duration.count());
+QString lockPath(const QString& folder) { return folder + QStringLiteral("/com.tonvara.app.lock"); }
+QString socketPath(const QString& folder) {
+  return folder + QStringLiteral("/com.tonvara.app.reopen");
+}
+
+std::optional<uid_t> peerUid(qintptr descriptor) {
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) !=
+      0) {
+    return std::nullopt;
+  }
+  return credentials.uid;
+}
+
+int remainingMs(const QDeadlineTimer& deadline) {
+  return static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0));
 }
 
 }  // namespace
 
-QString ReopenChannel::defaultName() {
-  return QStringLiteral("com.tonvara.app-%1").arg(::getuid());
+QString ReopenChannel::defaultFolder() {
+  // Qt makes the fallback folder with mode 0700 and refuses one owned by someone else.
+  return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
-bool ReopenChannel::askRunningInstanceToReopen(const QString& name,
-                                               std::chrono::milliseconds timeout) {
-  QLocalSocket socket;
-  socket.connectToServer(name);
-  if (!socket.waitForConnected(toMilliseconds(timeout))) {
-    return false;
+ReopenChannel::ReopenChannel(QString folder, uid_t owner, QObject* parent)
+    : QObject(parent), folder_(std::move(folder)), owner_(owner) {}
+
+ReopenChannel::~ReopenChannel() {
+  server_.reset();  // removes the socket while the lock is still held
+  if (lockFd_ >= 0) {
+    ::close(lockFd_);
   }
-  socket.write(kReopenMessage);
-  const bool sent = socket.waitForBytesWritten(toMilliseconds(timeout));
-  socket.disconnectFromServer();
-  return sent;
 }
 
-ReopenChannel::ReopenChannel(QString name, QObject* parent)
-    : QObject(parent), name_(std::move(name)) {}
-
-ReopenChannel::~ReopenChannel() = default;
-
-bool ReopenChannel::listen() {
-  if (server_) {
-    return server_->isListening();
+ReopenChannel::Claim ReopenChannel::claim(std::chrono::milliseconds timeout) {
+  if (lockFd_ >= 0) {
+    return Claim::primary;
   }
+  const int fd = folder_.isEmpty() ? -1
+                                   : ::open(QFile::encodeName(lockPath(folder_)).constData(),
+                                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    std::fprintf(stderr, "tonvara: no private runtime folder; a second Tonvara may start\n");
+    return Claim::primary;
+  }
+  // flock, not a lock file's contents: the kernel drops it with the process, so nothing is
+  // ever stale, and exactly one of two racing instances gets it.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK) {
+      return handOver(timeout);
+    }
+    std::fprintf(stderr, "tonvara: could not lock %s; a second Tonvara may start\n",
+                 qPrintable(lockPath(folder_)));
+    return Claim::primary;
+  }
+  lockFd_ = fd;
+
+  // With the lock held, a socket here can only be left over from an instance that ended.
+  QLocalServer::removeServer(socketPath(folder_));
   server_ = std::make_unique<QLocalServer>();
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   connect(server_.get(), &QLocalServer::newConnection, this, &ReopenChannel::acceptConnections);
-  if (server_->listen(name_)) {
-    return true;
+  if (!server_->listen(socketPath(folder_))) {
+    std::fprintf(stderr, "tonvara: reopen requests cannot reach this instance: %s\n",
+                 qPrintable(server_->errorString()));
   }
-  // Nobody answered on the name (the caller asked first), so the socket left behind is stale.
-  QLocalServer::removeServer(name_);
-  return server_->listen(name_);
+  return Claim::primary;
+}
+
+ReopenChannel::Claim ReopenChannel::handOver(std::chrono::milliseconds timeout) const {
+  const QDeadlineTimer deadline(timeout);
+  // The running instance may have taken the lock a moment before it listens.
+  for (;;) {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath(folder_));
+    if (socket.waitForConnected(remainingMs(deadline))) {
+      if (peerUid(socket.socketDescriptor()) != owner_) {
+        return Claim::unanswered;
+      }
+      socket.write(kReopenMessage);
+      const bool sent = socket.waitForBytesWritten(remainingMs(deadline));
+      socket.disconnectFromServer();
+      return sent ? Claim::handedOver : Claim::unanswered;
+    }
+    if (deadline.hasExpired()) {
+      return Claim::unanswered;
+    }
+    QThread::msleep(20);
+  }
 }
 
 void ReopenChannel::acceptConnections() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    if (peerUid(socket->socketDescriptor()) != owner_) {
+      socket->abort();
+      continue;
+    }
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
       while (socket->canReadLine()) {
         if (socket->readLine() == kReopenMessage) {

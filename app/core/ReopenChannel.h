@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -9,32 +12,40 @@ class QLocalServer;
 
 namespace tonvara {
 
-// Opening the program while it already runs reopens the running one instead: the new process
-// hands a reopen request over a local socket and exits.
+// Opening the program while it already runs reopens the running one instead. The instance
+// that holds a lock in the user's private runtime folder is the running one and takes reopen
+// requests on a socket beside it; any other hands a request over and exits.
 class ReopenChannel : public QObject {
   Q_OBJECT
 
  public:
-  // Per user, so that two people's sessions never meet.
-  static QString defaultName();
+  enum class Claim {
+    primary,     // this process is the running instance (or runs alone: no folder, no lock)
+    handedOver,  // the running instance took the reopen request
+    unanswered,  // another instance holds the lock but did not answer as this user's
+  };
 
-  // True when a running instance took the request.
-  static bool askRunningInstanceToReopen(
-      const QString& name, std::chrono::milliseconds timeout = std::chrono::milliseconds(500));
+  // $XDG_RUNTIME_DIR, or a private per-user folder (mode 0700) when it is not set.
+  static QString defaultFolder();
 
-  explicit ReopenChannel(QString name, QObject* parent = nullptr);
+  // `owner`: the only user whose running instance is trusted.
+  explicit ReopenChannel(QString folder, uid_t owner = ::geteuid(), QObject* parent = nullptr);
   ~ReopenChannel() override;
 
-  // Starts taking requests; false when the socket cannot be made.
-  bool listen();
+  // Becomes the running instance and starts taking requests, or hands a reopen request to the
+  // running one, waiting at most `timeout` for it to answer.
+  Claim claim(std::chrono::milliseconds timeout = std::chrono::seconds(2));
 
  signals:
   void reopenRequested();
 
  private:
+  Claim handOver(std::chrono::milliseconds timeout) const;
   void acceptConnections();
 
-  const QString name_;
+  const QString folder_;
+  const uid_t owner_;
+  int lockFd_ = -1;
   std::unique_ptr<QLocalServer> server_;
 };
 

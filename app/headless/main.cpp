@@ -56,12 +56,16 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(tonvara::BundleInfo::name());
   QCoreApplication::setApplicationVersion(tonvara::BundleInfo::version());
 
-  const QString channelName = tonvara::ReopenChannel::defaultName();
-  if (tonvara::ReopenChannel::askRunningInstanceToReopen(channelName)) {
-    return 0;
+  tonvara::ReopenChannel reopen(tonvara::ReopenChannel::defaultFolder());
+  switch (reopen.claim()) {
+    case tonvara::ReopenChannel::Claim::primary:
+      break;
+    case tonvara::ReopenChannel::Claim::handedOver:
+      return 0;
+    case tonvara::ReopenChannel::Claim::unanswered:
+      std::fprintf(stderr, "tonvara: another Tonvara is running but does not answer\n");
+      return 1;
   }
-  tonvara::ReopenChannel reopen(channelName);
-  reopen.listen();
 
   tonvara::AppDelegate delegate(tonvara::AppModelDependencies{
       std::make_shared<tonvara::LinuxPlatformServices>(),

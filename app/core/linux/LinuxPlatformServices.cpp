@@ -100,7 +100,8 @@ void LinuxPlatformServices::promptForAccessibility() {
   }
   const auto advice = MediaKeyHolders::adviceFor(MediaKeyHolders::currentSession());
   std::fprintf(stderr, "tonvara: %s. %s\n", qPrintable(advice.title), qPrintable(advice.body));
-  notifyDesktop(advice);
+  // Connecting to the bus waits for it; a hung bus must not hold the main thread.
+  backgroundQueue()->async([advice] { notifyDesktop(advice); });
 }
 
 bool LinuxPlatformServices::isApplicationRunning(std::string_view bundleID) {

@@ -14,7 +14,7 @@ class ApplicationStateObserver;
 
 // The application core's services on a Linux desktop: settings in a JSON file, trust and
 // applications from the engine's platform, launch at login through XDG autostart.
-class LinuxPlatformServices final : public PlatformServices {
+class LinuxPlatformServices : public PlatformServices {
  public:
   LinuxPlatformServices();
   // For tests and tools: other settings and engine platforms.

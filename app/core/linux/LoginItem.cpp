@@ -1,37 +1,41 @@
 #include "LoginItem.h"
 
+#include <glib.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <memory>
 
 #include "BundleInfo.h"
+#include "ConfigFolder.h"
 
 namespace tonvara::LoginItem {
 
 namespace {
 
-// The [Desktop Entry] group's value for `key`, or nothing.
-std::optional<QString> entryValue(const QString& text, QStringView key) {
-  bool inMainGroup = false;
-  const auto lines = QStringView(text).split(u'\n');
-  for (auto line : lines) {
-    line = line.trimmed();
-    if (line.startsWith(u'[')) {
-      inMainGroup = line == u"[Desktop Entry]";
-      continue;
-    }
-    if (!inMainGroup || line.startsWith(u'#')) {
-      continue;
-    }
-    const auto equals = line.indexOf(u'=');
-    if (equals > 0 && line.left(equals).trimmed() == key) {
-      return line.mid(equals + 1).trimmed().toString();
-    }
+constexpr char kMainGroup[] = "Desktop Entry";
+
+// The entry as GLib reads desktop files; false when it is missing or unreadable. Only a
+// regular file is read: something else in its place must not hold the caller.
+bool loadEntry(const QString& path, GKeyFile* entry) {
+  return QFileInfo(path).isFile() &&
+         g_key_file_load_from_file(entry, QFile::encodeName(path).constData(), G_KEY_FILE_NONE,
+                                   nullptr);
+}
+
+// The Boolean under `key` in the main group, or nothing when it is absent or not a Boolean.
+std::optional<bool> booleanValue(GKeyFile* entry, const char* key) {
+  GError* error = nullptr;
+  const bool value = g_key_file_get_boolean(entry, kMainGroup, key, &error);
+  if (error != nullptr) {
+    g_error_free(error);
+    return std::nullopt;
   }
-  return std::nullopt;
+  return value;
 }
 
 bool needsQuoting(const QString& argument) {
@@ -43,12 +47,8 @@ bool needsQuoting(const QString& argument) {
 }  // namespace
 
 Location defaultLocation() {
-  QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (base.isEmpty() || QDir::isRelativePath(base)) {
-    base = QDir::homePath() + QStringLiteral("/.config");
-  }
-  return Location{base + QStringLiteral("/autostart/") + QLatin1String(BundleInfo::kIdentifier) +
-                      QStringLiteral(".desktop"),
+  return Location{userConfigFolder() + QStringLiteral("/autostart/") +
+                      QLatin1String(BundleInfo::kIdentifier) + QStringLiteral(".desktop"),
                   QCoreApplication::instance() != nullptr ? QCoreApplication::applicationFilePath()
                                                           : QString()};
 }
@@ -120,13 +120,10 @@ int status(const Location& location) {
   if (location.executable.isEmpty()) {
     return kNotFound;
   }
-  QFile entry(location.entryPath);
-  if (!entry.open(QIODevice::ReadOnly)) {
-    return kNotRegistered;
-  }
-  const QString text = QString::fromUtf8(entry.readAll());
-  if (entryValue(text, u"Hidden") == QStringLiteral("true") ||
-      entryValue(text, u"X-GNOME-Autostart-enabled") == QStringLiteral("false")) {
+  const std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> entry(g_key_file_new(),
+                                                                    &g_key_file_free);
+  if (!loadEntry(location.entryPath, entry.get()) || booleanValue(entry.get(), "Hidden") == true ||
+      booleanValue(entry.get(), "X-GNOME-Autostart-enabled") == false) {
     return kNotRegistered;
   }
   return kEnabled;

@@ -1,48 +1,101 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QJsonObject>
 #include <memory>
 #include <vector>
 
 #include "AppModel.h"
 #include "FakeEngine.h"
-#include "FakePlatformServices.h"
+#include "LinuxPlatformServices.h"
 
 namespace tonvara::testing {
 
-// Counts what the model asks of its Access window.
+class InMemoryDefaults final : public UserDefaults {
+ public:
+  QJsonValue object(const QString& key) const override { return values.value(key); }
+  void setObject(const QString& key, const QJsonValue& value) override {
+    values.insert(key, value);
+    ++writes;
+  }
+  QJsonObject values;
+  int writes = 0;
+};
+
+// The Linux services over the engine's fakes, with settings, update keys and launch at login
+// in memory and the background queue on a virtual clock.
+class FakePlatformServices final : public LinuxPlatformServices {
+ public:
+  FakePlatformServices(VirtualClock& clock, std::shared_ptr<FakeEventTapPlatform> taps,
+                       std::shared_ptr<FakeApplicationPlatform> apps)
+      : LinuxPlatformServices(nullptr, taps, apps), queue(std::make_shared<VirtualQueue>(clock)) {}
+  UserDefaults& defaults() override { return *storedDefaults; }
+  QVariant infoDictionaryValue(const QString& key) const override { return info.value(key); }
+  std::shared_ptr<WorkQueue> backgroundQueue() override { return queue; }
+  int loginItemStatus() override { return loginStatus; }
+  std::optional<QString> setLoginItemEnabled(bool enabled) override {
+    loginRequests.push_back(enabled);
+    loginStatus = enabled ? 1 : 0;
+    return std::nullopt;
+  }
+  // The watchdog ticks when a test says so.
+  std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds,
+                                                         std::function<void()> tick) override {
+    ticks.push_back(tick);
+    return nullptr;
+  }
+  void observeDidBecomeActive(std::function<void()> f) override { activeHandlers.push_back(f); }
+
+  std::unique_ptr<UserDefaults> storedDefaults = std::make_unique<InMemoryDefaults>();
+  std::shared_ptr<WorkQueue> queue;
+  QVariantMap info;
+  int loginStatus = 0;
+  std::vector<bool> loginRequests;
+  std::vector<std::function<void()>> ticks, activeHandlers;
+};
+
 struct AccessWindowLog {
   int made = 0;
   int shows = 0;
 };
 
-// A model on fakes: the engine's fake platforms, fake services and a virtual clock shared by
-// timers, the background queue and the music controller.
+// A model on fakes sharing one virtual clock.
 class AppHarness {
  public:
-  AppHarness();
-
-  // Both permissions as the system would report them.
   void grantAccessibility(bool granted) { taps->setTrusted(granted); }
   void setAutomation(std::int32_t status) { apps->setAutomationStatus(status); }
-  void store(const char* key, const QJsonValue& value);
+  void store(const char* key, const QJsonValue& value) { defaults().values.insert(key, value); }
   InMemoryDefaults& defaults() { return dynamic_cast<InMemoryDefaults&>(services->defaults()); }
-
-  AppModelDependencies dependencies();
-  AppModel& build();
-  AppModel& launch();  // build() then start()
-  void destroyModel() { model.reset(); }
-
-  // Advances virtual time, then lets queued main-thread calls run.
-  void advance(std::chrono::milliseconds span);
-  static void processMainThreadEvents();
+  AppModelDependencies dependencies() {
+    return {services,
+            [this](EngineSettings settings) {
+              return std::make_unique<MediaKeyRouter>(settings, std::make_unique<MediaKeyTap>(taps),
+                                                      makeFakeMusicController(apps, clock));
+            },
+            [log = window](AppModel&) { return std::make_unique<Window>(log); }};
+  }
+  AppModel& build() { return *(model = std::make_unique<AppModel>(dependencies())); }
+  AppModel& launch() { return build().start(), *model; }
+  // Advances virtual time, then runs what was queued for the main thread.
+  void advance(std::chrono::milliseconds span) {
+    clock.advanceBy(span);
+    QCoreApplication::sendPostedEvents();
+  }
 
   VirtualClock clock;
   std::shared_ptr<FakeEventTapPlatform> taps = std::make_shared<FakeEventTapPlatform>();
   std::shared_ptr<FakeApplicationPlatform> apps = std::make_shared<FakeApplicationPlatform>();
-  std::shared_ptr<FakePlatformServices> services;
-  std::vector<EngineSettings> routersBuiltWith;
+  std::shared_ptr<FakePlatformServices> services =
+      std::make_shared<FakePlatformServices>(clock, taps, apps);
   std::shared_ptr<AccessWindowLog> window = std::make_shared<AccessWindowLog>();
   std::unique_ptr<AppModel> model;
+
+ private:
+  struct Window final : AccessWindowController {
+    explicit Window(std::shared_ptr<AccessWindowLog> log) : log(log) { ++log->made; }
+    void show() override { ++log->shows; }
+    std::shared_ptr<AccessWindowLog> log;
+  };
 };
 
 }  // namespace tonvara::testing
