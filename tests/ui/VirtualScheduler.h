@@ -8,42 +8,26 @@
 namespace tonvara::ui::testing {
 
 // Scheduler jobs on a virtual clock: they run only when the test advances it.
-class VirtualScheduler final : public Scheduler {
- public:
-  tonvara::testing::VirtualClock clock;
-  int repeatingTimersStarted = 0;
-
+struct VirtualScheduler final : Scheduler {
   TaskHandle after(Duration delay, Job job) override {
     auto state = std::make_shared<TaskHandle::State>();
     clock.schedule(delay, [state, job = std::move(job)] {
-      if (!state->cancelled) {
-        state->finished = true;
-        job();
-      }
+      if (!state->cancelled) state->finished = true, job();
     });
     return TaskHandle::make(state);
   }
-
   TaskHandle every(Duration interval, Job job) override {
-    ++repeatingTimersStarted;
     auto state = std::make_shared<TaskHandle::State>();
-    scheduleTick(state, interval, std::make_shared<Job>(std::move(job)));
+    tick(state, interval, std::make_shared<Job>(std::move(job)));
     return TaskHandle::make(state);
   }
-
-  void advance(Duration span) { clock.advanceBy(span); }
-
- private:
-  void scheduleTick(std::shared_ptr<TaskHandle::State> state, Duration interval,
-                    std::shared_ptr<Job> job) {
+  void tick(std::shared_ptr<TaskHandle::State> state, Duration interval, std::shared_ptr<Job> job) {
     clock.schedule(interval, [this, state, interval, job] {
-      if (state->cancelled) {
-        return;
-      }
-      (*job)();
-      scheduleTick(state, interval, job);
+      if (!state->cancelled) (*job)(), tick(state, interval, job);
     });
   }
+  void advance(Duration span) { clock.advanceBy(span); }
+  tonvara::testing::VirtualClock clock;
 };
 
 }  // namespace tonvara::ui::testing
