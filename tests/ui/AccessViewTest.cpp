@@ -180,6 +180,7 @@ TEST_F(AccessViewTest, FocusChangesNoSizeAndTheDoneRingShowsOnlyWithKeyboardFocu
     };
     const auto unfocused = sizes();
     button->setFocus(Qt::TabFocusReason);
+    model.publish(model.state);  // a refresh while focused
     EXPECT_TRUE(sizes() == unfocused);
   }
 }
