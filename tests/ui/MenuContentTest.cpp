@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 #include <QTest>
 
 #include "FakeUiModel.h"
+#include "GlassCard.h"
 #include "MenuBarLabel.h"
 #include "MenuContent.h"
+#include "QtThreadSanitizerSuppressions.h"
+#include "Symbols.h"
 
 namespace tonvara::ui {
 namespace {
@@ -109,5 +113,51 @@ TEST_F(MenuTest, TheChosenOptionHasACheckMarkNotARadioDotAndTheIconFollowsTheMod
   }
 }
 
+QPalette dark() {
+  QPalette palette;
+  palette.setColor(QPalette::Window, QColor(30, 30, 30));
+  return palette;
+}
+
+TEST(StyleTest, AccentFollowsTheAppearanceAndTheGradientRunsLeadingToTrailing) {
+  EXPECT_EQ(style::brandAccent(dark()), QColor::fromRgbF(0.604F, 0.549F, 0.961F));
+  EXPECT_EQ(style::brandAccent(QPalette(Qt::white)), QColor::fromRgbF(0.427F, 0.416F, 0.941F));
+  const QLinearGradient gradient = style::brandGradient(QRectF(10, 20, 200, 40));
+  EXPECT_EQ(gradient.start() + gradient.finalStop(), QPointF(220, 80));
+  EXPECT_EQ(gradient.stops(), (QGradientStops{{0.0, QColor::fromRgbF(0.647F, 0.4F, 0.961F)},
+                                              {0.55, QColor::fromRgbF(0.329F, 0.455F, 0.898F)},
+                                              {1.0, QColor::fromRgbF(0.09F, 0.761F, 0.925F)}}));
+}
+
+TEST(StyleTest, CardEdgeIsAHairlineOrAStrokeInTheAccentOfTheAppearance) {
+  GlassCard card;
+  EXPECT_EQ(card.strokeColor(), QColor::fromRgbF(1, 1, 1, 0.08F));
+  EXPECT_EQ(card.strokeWidth(), 1.0);
+  card.setStroke(style::Tint::orange);
+  EXPECT_EQ(card.strokeWidth(), 1.5);
+  card.setPalette(dark());
+  card.setStroke(style::Tint::accent);
+  EXPECT_EQ(card.strokeColor(), style::brandAccentDark());
+}
+
+TEST(StyleTest, EveryNamedSymbolIsDrawn) {
+  for (const char* name : {"music.note", "music.note.slash", "exclamationmark.triangle.fill",
+                           "checkmark.circle.fill", "circle.inset.filled", "lock.fill",
+                           "exclamationmark.circle.fill", "questionmark.circle.fill"}) {
+    const QImage image = symbolPixmap(name, 64, Qt::black, 1.0).toImage();
+    int covered = 0;
+    for (int i = 0; i < 64 * 64; ++i) covered += qAlpha(image.pixel(i % 64, i / 64)) > 128;
+    EXPECT_TRUE(covered > 64 * 64 / 10 && covered < 64 * 64 * 8 / 10) << name;  // not a square
+  }
+}
+
 }  // namespace
 }  // namespace tonvara::ui
+
+// Widgets need an application object; the offscreen platform needs no display.
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
