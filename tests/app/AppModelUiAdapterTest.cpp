@@ -1,4 +1,3 @@
-// The widgets see the application's model through the adapter.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -22,31 +21,32 @@ TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsIn) {
   AccessWindowHost host(adapter);
   host.show();
   QSignalSpy published(&adapter, &ui::UiModel::stateChanged);
-  harness.grantAccessibility(true);
+  harness.grantAccessibility(true);  // the setup completes while "Enabled" is off
   harness.setAutomation(kAutomationGranted);
   adapter.refreshPermissions();
   EXPECT_EQ(published.count(), 0);  // nothing drawn half-way through
   harness.advance(std::chrono::milliseconds(10));
-  EXPECT_EQ(published.count(), 1);
+  EXPECT_EQ(published.count(), 1);  // once, for the state the refresh ended in
   EXPECT_EQ(host.controller().view()->presentation(), ui::AccessPresentation::status);
-  EXPECT_TRUE(adapter.accessSetupCompleted() && adapter.hasAccessibility() && !adapter.enabled());
+  EXPECT_EQ(std::tuple(adapter.accessSetupCompleted(), adapter.hasAccessibility(),
+                       adapter.automationStatus(), adapter.enabled(), adapter.needsAttention()),
+            std::tuple(true, true, MusicController::AutomationAccess::granted, false, false));
 }
 
 TEST(AppModelUiAdapter, SettersAndWindowReachTheModel) {
   AppHarness harness;
   AppModel& model = harness.launch();
-  AppModelUiAdapter adapter(model);
+  AppModelUiAdapter adapter(model);  // the widgets' view of the model
   adapter.setEnabled(false);
   adapter.setWhenNotRunning(WhenNotRunning::passThrough);
   adapter.setLoginEnabled(true);
   adapter.requestAccessibility();
-  EXPECT_EQ(std::tuple(model.enabled(), model.whenNotRunning(), model.loginEnabled()),
-            std::tuple(false, WhenNotRunning::passThrough, true));
-  EXPECT_TRUE(adapter.hasRequestedAccessibility() && adapter.loginEnabled());
-  EXPECT_EQ(adapter.menuBarSymbolName(), "music.note.slash");
-  const int shown = harness.window->shows;
+  EXPECT_EQ(std::tuple(adapter.enabled(), adapter.whenNotRunning(), adapter.loginEnabled(),
+                       adapter.hasRequestedAccessibility(), adapter.menuBarSymbolName()),
+            std::tuple(false, WhenNotRunning::passThrough, true, true, "music.note.slash"));
+  EXPECT_EQ(adapter.canCheckForUpdates(), model.canCheckForUpdates());
   adapter.showAccessWindow();
-  EXPECT_EQ(harness.window->shows, shown + 1);
+  EXPECT_EQ(harness.window->shows, 1);  // both permissions granted: none at launch
 }
 
 }  // namespace
