@@ -65,6 +65,9 @@ struct AccessViewTest : ::testing::Test {
 
 TEST_F(AccessViewTest, SetupStepsFollowBothPermissions) {
   EXPECT_EQ(view.headingTitle().text(), "Set up Tonvara");
+  EXPECT_EQ(
+      view.accessibilityCard().titleLabel().text() + view.automationCard().titleLabel().text(),
+      "AccessibilityAutomation for Music");
   EXPECT_FALSE(view.statusCard().isVisibleTo(&view) || view.isDoneButtonShown());
   const QString locked = "STEP 2 lock S: Complete Accessibility first.",
                 ok = "checkmark G: Granted";
@@ -108,6 +111,9 @@ TEST_F(AccessViewTest, StatusRowsFollowBothPermissionsAndDoneShows) {
   }
   EXPECT_EQ(view.headingTitle().text() + view.headingDetail().text(),
             "PermissionsAccess Tonvara needs to control Music.");
+  EXPECT_EQ(view.statusCard().accessibilityRow().titleLabel().text() +
+                view.statusCard().automationRow().titleLabel().text(),
+            "AccessibilityAutomation for Music");
   EXPECT_FALSE(view.accessibilityCard().isVisibleTo(&view) || view.isRecoveryShown());
   EXPECT_TRUE(view.isDoneButtonShown());
 }
@@ -199,8 +205,10 @@ struct AccessWindowTest : ::testing::Test {
 TEST_F(AccessWindowTest, StaysInvisibleUntilTheFirstResizeFitsTheContentAndCentresIt) {
   EXPECT_EQ(controller.window(), nullptr);
   controller.show();
-  EXPECT_EQ(std::tuple(window().minimumSize(), window().maximumSize(), window().windowOpacity()),
-            std::tuple(QSize(520, 820), QSize(520, 820), 0.0));
+  EXPECT_EQ(
+      std::tuple(window().minimumSize(), window().maximumSize(), window().windowOpacity(),
+                 window().windowTitle(), window().windowFlags() & Qt::WindowMinimizeButtonHint),
+      std::tuple(QSize(520, 820), QSize(520, 820), 0.0, "Tonvara", 0));
   EXPECT_EQ(window().focusWidget(), &window());  // no control starts focused
   scheduler.advance(ms(60));
   EXPECT_LT(window().height(), 820);

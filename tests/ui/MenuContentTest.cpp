@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 #include <QTest>
 
+#include "AboutBox.h"
 #include "FakeUiModel.h"
 #include "GlassCard.h"
 #include "MenuBarLabel.h"
@@ -109,8 +111,21 @@ TEST_F(MenuTest, TheChosenOptionHasACheckMarkNotARadioDotAndTheIconFollowsTheMod
   for (const char* symbol : {"music.note.slash", "exclamationmark.triangle.fill", "music.note"}) {
     model.publish({.symbol = symbol});
     EXPECT_EQ(label.symbolName(), symbol);
-    EXPECT_FALSE(label.trayIcon().icon().isNull());
+    EXPECT_TRUE(label.trayIcon().icon().isMask());  // the tray colours it
   }
+}
+
+TEST(AboutBoxTest, NamesTheApplicationAndItsVersionWithoutBlockingTheTray) {
+  QApplication::setApplicationVersion("1.2.3");
+  showStandardAboutBox();
+  QMessageBox* box = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->isVisible() && qobject_cast<QMessageBox*>(top)) box = qobject_cast<QMessageBox*>(top);
+  }
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->text().contains(QApplication::applicationName() + "</b><br>1.2.3"));
+  EXPECT_FALSE(box->isModal());
+  box->close();
 }
 
 QPalette dark() {
