@@ -1,7 +1,6 @@
 #include "ReducedMotion.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFileInfo>
@@ -63,7 +62,7 @@ ReducedMotion::ReducedMotion(QObject* parent) : QObject(parent) {
     return;
   }
   bus.connect(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("SettingChanged"),
-              this, SLOT(settingChanged(QString, QString, QDBusVariant)));
+              this, SLOT(settingChanged(QDBusMessage)));
   for (const auto& [group, key] :
        std::array{std::pair{kGnomeGroup, kGnomeKey}, std::pair{kKdeGroup, kKdeKey}}) {
     QDBusMessage read = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
@@ -94,9 +93,11 @@ void ReducedMotion::apply(const QString& group, const QString& key, const QVaria
   }
 }
 
-void ReducedMotion::settingChanged(const QString& group, const QString& key,
-                                   const QDBusVariant& value) {
-  apply(group, key, value.variant());
+void ReducedMotion::settingChanged(const QDBusMessage& change) {
+  const QVariantList arguments = change.arguments();
+  if (arguments.size() == 3) {
+    apply(arguments[0].toString(), arguments[1].toString(), arguments[2]);
+  }
 }
 
 }  // namespace tonvara::ui

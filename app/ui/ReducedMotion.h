@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusMessage>
 #include <QDBusVariant>
 #include <QObject>
 #include <QString>
@@ -31,7 +32,8 @@ class ReducedMotion final : public QObject {
   void changed(bool reduced);
 
  private slots:
-  void settingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+  // The portal's SettingChanged(group, key, value); QtDBus passes no variant argument to a slot.
+  void settingChanged(const QDBusMessage& change);
 
  private:
   bool gnomeReduced_ = false;
