@@ -1,5 +1,7 @@
 #include "AppModelUiAdapter.h"
 
+#include <QMetaProperty>
+
 #include "Permissions.h"
 #include "Updater.h"
 
@@ -7,7 +9,29 @@ namespace tonvara {
 
 AppModelUiAdapter::AppModelUiAdapter(AppModel& model, QObject* parent)
     : ui::UiModel(parent), model_(model) {
-  connect(&model_, &AppModel::stateChanged, this, &ui::UiModel::stateChanged);
+  // Every property's own change signal, so that none can be missed by the widgets.
+  const QMetaObject& meta = AppModel::staticMetaObject;
+  const QMetaMethod publish =
+      staticMetaObject.method(staticMetaObject.indexOfSlot("schedulePublish()"));
+  for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+    if (const QMetaProperty property = meta.property(i); property.hasNotifySignal()) {
+      connect(&model_, property.notifySignal(), this, publish, Qt::UniqueConnection);
+    }
+  }
+}
+
+void AppModelUiAdapter::schedulePublish() {
+  if (publishPending_) {
+    return;
+  }
+  publishPending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        publishPending_ = false;
+        emit stateChanged();
+      },
+      Qt::QueuedConnection);
 }
 
 void AppModelUiAdapter::openAccessibilitySettings() {

@@ -6,7 +6,8 @@
 namespace tonvara {
 
 // Lets the widgets read and drive the application's model through their narrow interface.
-// Every change the model publishes is passed on as stateChanged().
+// Every change of a published property is passed on as stateChanged(), once per turn of the
+// event loop, so the widgets draw the state a refresh ends in rather than each step on its way.
 class AppModelUiAdapter final : public ui::UiModel {
   Q_OBJECT
 
@@ -20,7 +21,6 @@ class AppModelUiAdapter final : public ui::UiModel {
   bool hasAccessibility() const override { return model_.hasAccessibility(); }
   bool hasRequestedAccessibility() const override { return model_.hasRequestedAccessibility(); }
   ui::AutomationAccess automationStatus() const override { return model_.automationStatus(); }
-  bool automationDenied() const override { return model_.automationDenied(); }
   bool accessSetupCompleted() const override { return model_.accessSetupCompleted(); }
   bool needsAttention() const override { return model_.needsAttention(); }
   QString menuBarSymbolName() const override { return model_.menuBarSymbolName(); }
@@ -38,8 +38,12 @@ class AppModelUiAdapter final : public ui::UiModel {
   void showAccessWindow() override { model_.accessWindow().show(); }
   void checkForUpdates() override;
 
+ private slots:
+  void schedulePublish();
+
  private:
   AppModel& model_;
+  bool publishPending_ = false;
 };
 
 }  // namespace tonvara

@@ -154,6 +154,7 @@ void AppModel::refreshPermissions() {
     accessSetupCompleted_ = true;
     defaults_.setBool(key(kAccessSetupCompletedKey), true);
     emit accessSetupCompletedChanged(true);
+    emit stateChanged();
     router_->update(effectiveEngineSettings());
   }
 

@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "ReducedMotion.h"
 #include "Spring.h"
 
 namespace tonvara::ui {
@@ -41,7 +40,7 @@ AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight m
       model_(&model),
       maxViewportHeight_(std::move(maxViewportHeight)),
       onViewportHeightChange_(std::move(onViewportHeightChange)),
-      reduceMotion_(desktopPrefersReducedMotion()),
+      reducedMotion_(new ReducedMotion(this)),
       viewportHeight_(maxViewportHeight_()),
       scrollArea_(new QScrollArea),
       content_(new QWidget),
@@ -105,6 +104,11 @@ AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight m
   }
   connect(doneButton_, &QAbstractButton::clicked, this, &AccessView::doneRequested);
   connect(&model, &UiModel::stateChanged, this, &AccessView::render);
+  connect(reducedMotion_, &ReducedMotion::changed, this, [this](bool reduced) {
+    if (reduced) {
+      settleCards();
+    }
+  });
 
   heightReader_ = new ContentHeightReader(
       *content_, scheduler, [this] { return measureContent(); },
@@ -179,7 +183,7 @@ void AccessView::render() {
   shownAutomation_ = model.automationStatus();
   if (permissionsChanged) {
     settleCards();
-    if (!reduceMotion_) {
+    if (!reducedMotion_->isReduced()) {
       animateChange();
     }
   }

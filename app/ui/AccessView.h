@@ -13,6 +13,7 @@
 #include "CapsuleButton.h"
 #include "ContentHeightReader.h"
 #include "PermissionStatusCard.h"
+#include "ReducedMotion.h"
 #include "Scheduler.h"
 #include "StepCardWidget.h"
 #include "UiModel.h"
@@ -32,7 +33,6 @@ class AccessView final : public QWidget {
   using MaxViewportHeight = std::function<double()>;
   using ViewportHeightChange = std::function<void(double height)>;
 
-  // Reads the desktop's reduce-motion wish once, here.
   AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight maxViewportHeight,
              ViewportHeightChange onViewportHeightChange, QWidget* parent = nullptr);
 
@@ -42,8 +42,8 @@ class AccessView final : public QWidget {
   double viewportHeight() const { return viewportHeight_; }
 
   AccessPresentation presentation() const { return presentation_; }
-  bool reduceMotion() const { return reduceMotion_; }
-  void setReduceMotion(bool reduceMotion) { reduceMotion_ = reduceMotion; }
+  // The desktop's wish for less motion, which turns the spring off.
+  ReducedMotion& reducedMotion() { return *reducedMotion_; }
   // A spring transition after a permission changed is running.
   bool isAnimating() const;
 
@@ -83,7 +83,7 @@ class AccessView final : public QWidget {
   QPointer<UiModel> model_;
   MaxViewportHeight maxViewportHeight_;
   ViewportHeightChange onViewportHeightChange_;
-  bool reduceMotion_;
+  ReducedMotion* reducedMotion_;
   double viewportHeight_;
   AccessPresentation presentation_ = AccessPresentation::setup;
   std::optional<bool> shownAccessibility_;

@@ -18,11 +18,8 @@ class ContentHeightReader final : public QObject {
 
   ContentHeightReader(QWidget& watched, Scheduler& scheduler, Measure measure, OnChange onChange);
 
-  // Replaces the callback; the last reported height is kept.
-  void setOnChange(OnChange onChange) { onChange_ = std::move(onChange); }
   // Asks for a measurement on the next turn (several requests make one).
   void layoutChanged();
-  double lastHeight() const { return lastHeight_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QSignalBlocker>
+#include <QStyleOptionMenuItem>
 
 namespace tonvara::ui {
 namespace {
@@ -44,6 +45,20 @@ class QuitShortcut final : public QObject {
   QPointer<QAction> quit_;
 };
 
+// Exclusive choices drawn with a check mark beside the chosen one, not a radio dot.
+class CheckMarkMenu final : public QMenu {
+ public:
+  using QMenu::QMenu;
+
+ protected:
+  void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
+    QMenu::initStyleOption(option, action);
+    if (option->checkType == QStyleOptionMenuItem::Exclusive) {
+      option->checkType = QStyleOptionMenuItem::NonExclusive;
+    }
+  }
+};
+
 }  // namespace
 
 MenuContent::MenuContent(UiModel& model, QWidget* parent)
@@ -63,7 +78,8 @@ MenuContent::MenuContent(UiModel& model, QWidget* parent)
   enabled_ = addAction(QStringLiteral("Enabled"));
   enabled_->setCheckable(true);
 
-  whenNotRunningMenu_ = addMenu(QStringLiteral("When Music isn't running"));
+  whenNotRunningMenu_ = new CheckMarkMenu(QStringLiteral("When Music isn't running"), this);
+  addMenu(whenNotRunningMenu_);
   auto* policies = new QActionGroup(whenNotRunningMenu_);
   policies->setExclusive(true);
   launchMusic_ = whenNotRunningMenu_->addAction(QStringLiteral("Launch Music"));

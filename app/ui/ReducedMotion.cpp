@@ -1,60 +1,103 @@
 #include "ReducedMotion.h"
 
-#include <QProcess>
-#include <QSettings>
-#include <QStandardPaths>
+#include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QFileInfo>
+#include <array>
+#include <utility>
 
 namespace tonvara::ui {
 namespace {
 
-bool isGnomeFamilyDesktop() {
-  const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
-  for (const char* name : {"GNOME", "Unity", "Budgie", "Pantheon", "ubuntu"}) {
-    if (desktop.contains(QLatin1String(name), Qt::CaseInsensitive)) {
-      return true;
-    }
-  }
-  return false;
-}
+const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kSettingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
+const QString kGnomeGroup = QStringLiteral("org.gnome.desktop.interface");
+const QString kGnomeKey = QStringLiteral("enable-animations");
+const QString kKdeGroup = QStringLiteral("org.kde.kdeglobals.KDE");
+const QString kKdeKey = QStringLiteral("AnimationDurationFactor");
 
-bool gnomeAnimationsDisabled() {
-  const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
-  if (gsettings.isEmpty()) {
-    return false;
+// The session bus's address without autolaunching one: empty when no bus is running.
+QString sessionBusAddress() {
+  const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (address.isEmpty() && !runtime.isEmpty() &&
+      QFileInfo::exists(runtime + QStringLiteral("/bus"))) {
+    return QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus");
   }
-  QProcess process;
-  process.start(gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
-                            QStringLiteral("enable-animations")});
-  if (!process.waitForFinished(1000)) {
-    process.kill();
-    process.waitForFinished(100);
-    return false;
-  }
-  return process.readAllStandardOutput().trimmed() == "false";
+  return address;
 }
 
 }  // namespace
 
-bool reducedMotionFromConfigFiles(const QString& configHome) {
-  const QSettings kde(configHome + QStringLiteral("/kdeglobals"), QSettings::IniFormat);
-  bool isNumber = false;
-  const double factor =
-      kde.value(QStringLiteral("KDE/AnimationDurationFactor")).toDouble(&isNumber);
-  if (isNumber && factor == 0) {
-    return true;
+std::optional<bool> reducedMotionFromSetting(const QString& group, const QString& key,
+                                             QVariant value) {
+  // Older portals wrap the value in a second variant.
+  while (value.metaType() == QMetaType::fromType<QDBusVariant>()) {
+    value = value.value<QDBusVariant>().variant();
   }
-  const QSettings gtk(configHome + QStringLiteral("/gtk-3.0/settings.ini"), QSettings::IniFormat);
-  const QString animations =
-      gtk.value(QStringLiteral("Settings/gtk-enable-animations")).toString().trimmed();
-  return animations == QLatin1String("false") || animations == QLatin1String("0");
+  if (!value.isValid()) {
+    return std::nullopt;
+  }
+  if (group == kGnomeGroup && key == kGnomeKey) {
+    return !value.toBool();
+  }
+  bool isNumber = false;
+  const double factor = value.toDouble(&isNumber);
+  if (group == kKdeGroup && key == kKdeKey && isNumber) {
+    return factor == 0;
+  }
+  return std::nullopt;
 }
 
-bool desktopPrefersReducedMotion() {
-  if (reducedMotionFromConfigFiles(
-          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))) {
-    return true;
+ReducedMotion::ReducedMotion(QObject* parent) : QObject(parent) {
+  const QString address = sessionBusAddress();
+  if (address.isEmpty()) {
+    return;
   }
-  return isGnomeFamilyDesktop() && gnomeAnimationsDisabled();
+  QDBusConnection bus =
+      QDBusConnection::connectToBus(address, QStringLiteral("tonvara-portal-settings"));
+  if (!bus.isConnected()) {
+    return;
+  }
+  bus.connect(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("SettingChanged"),
+              this, SLOT(settingChanged(QDBusMessage)));
+  for (const auto& [group, key] :
+       std::array{std::pair{kGnomeGroup, kGnomeKey}, std::pair{kKdeGroup, kKdeKey}}) {
+    QDBusMessage read = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
+                                                       kSettingsInterface, QStringLiteral("Read"));
+    read << group << key;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, group = group, key = key](QDBusPendingCallWatcher* call) {
+              const QDBusPendingReply<QDBusVariant> reply = *call;
+              // An unknown setting or no portal at all leaves animations on.
+              if (!reply.isError()) {
+                apply(group, key, reply.value().variant());
+              }
+              call->deleteLater();
+            });
+  }
+}
+
+void ReducedMotion::apply(const QString& group, const QString& key, const QVariant& value) {
+  const std::optional<bool> reduced = reducedMotionFromSetting(group, key, value);
+  if (!reduced) {
+    return;
+  }
+  const bool before = isReduced();
+  (group == kGnomeGroup ? gnomeReduced_ : kdeReduced_) = *reduced;
+  if (isReduced() != before) {
+    emit changed(isReduced());
+  }
+}
+
+void ReducedMotion::settingChanged(const QDBusMessage& change) {
+  const QVariantList arguments = change.arguments();
+  if (arguments.size() == 3) {
+    apply(arguments[0].toString(), arguments[1].toString(), arguments[2]);
+  }
 }
 
 }  // namespace tonvara::ui

@@ -150,11 +150,13 @@ QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius) {
 void applyProminentButtonLook(QPushButton& button) {
   const QColor accent = brandAccent(button.palette());
   button.setFont(font(TextStyle::body));
+  // The focus ring's border is always there, transparent without focus, so that focus never
+  // changes the button's size or moves its neighbours.
   button.setStyleSheet(
-      QStringLiteral("QPushButton { background: %1; color: white; border: none;"
-                     " border-radius: 6px; padding: 4px 11px; }"
+      QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent;"
+                     " border-radius: 6px; padding: 2px 9px; outline: none; }"
                      "QPushButton:pressed { background: %2; }"
-                     "QPushButton:focus { outline: none; border: 2px solid %3; }")
+                     "QPushButton:focus { border-color: %3; }")
           .arg(cssColor(accent), cssColor(accent.darker(115)), cssColor(accent.lighter(140))));
   button.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -166,10 +168,11 @@ void applyBorderedButtonLook(QPushButton& button) {
   QColor pressed = accent;
   pressed.setAlphaF(0.26F);
   button.setFont(font(TextStyle::body));
-  button.setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: none;"
-                                      " border-radius: 6px; padding: 4px 11px; }"
+  button.setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2;"
+                                      " border: 2px solid transparent; border-radius: 6px;"
+                                      " padding: 2px 9px; outline: none; }"
                                       "QPushButton:pressed { background: %3; }"
-                                      "QPushButton:focus { outline: none; border: 2px solid %2; }")
+                                      "QPushButton:focus { border-color: %2; }")
                            .arg(cssColor(wash), cssColor(accent), cssColor(pressed)));
   button.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }

@@ -27,7 +27,6 @@ class UiModel : public QObject {
   virtual bool hasAccessibility() const = 0;
   virtual bool hasRequestedAccessibility() const = 0;
   virtual AutomationAccess automationStatus() const = 0;
-  virtual bool automationDenied() const = 0;
   virtual bool accessSetupCompleted() const = 0;
   virtual bool needsAttention() const = 0;
   virtual QString menuBarSymbolName() const = 0;

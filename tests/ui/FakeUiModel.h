@@ -1,52 +1,31 @@
 #pragma once
 
-#include <QString>
+#include <map>
+#include <memory>
 #include <optional>
+#include <string>
 
+#include "Scheduler.h"
 #include "UiModel.h"
+#include "VirtualClock.h"
 
 namespace tonvara::ui::testing {
 
-// A model whose state the test sets directly and whose operations only count their calls.
-// Setters behave like the real model's: assign, then publish.
-class FakeUiModel final : public UiModel {
- public:
+// State the test sets; operations count their calls by name. Setters assign, then publish.
+struct FakeUiModel final : UiModel {
   struct State {
     bool enabled = true;
     WhenNotRunning whenNotRunning = WhenNotRunning::launchMusic;
-    bool loginEnabled = false;
-    bool canCheckForUpdates = true;
-    bool hasAccessibility = false;
-    bool hasRequestedAccessibility = false;
+    bool loginEnabled = false, canCheckForUpdates = true, hasAccessibility = false,
+         hasRequestedAccessibility = false;
     AutomationAccess automationStatus = AutomationAccess::undetermined;
-    bool accessSetupCompleted = false;
-  };
+    bool accessSetupCompleted = false, needsAttention = false;
+    QString symbol = QStringLiteral("music.note");
+  } state;
+  std::map<std::string, int> calls;
+  std::optional<bool> loginOutcome;  // what setLoginEnabled publishes when registration fails
 
-  struct Calls {
-    int setEnabled = 0;
-    int setWhenNotRunning = 0;
-    int setLoginEnabled = 0;
-    int refreshPermissions = 0;
-    int requestAccessibility = 0;
-    int requestAutomation = 0;
-    int openAccessibilitySettings = 0;
-    int openAutomationSettings = 0;
-    int showAccessWindow = 0;
-    int checkForUpdates = 0;
-    int showAbout = 0;
-    int quit = 0;
-  };
-
-  State state;
-  Calls calls;
-  // When set, setLoginEnabled publishes this instead of the wish (registration failed).
-  std::optional<bool> loginOutcome;
-
-  void publish(const State& next) {
-    state = next;
-    emit stateChanged();
-  }
-
+  void publish(const State& next) { state = next, emit stateChanged(); }
   bool enabled() const override { return state.enabled; }
   WhenNotRunning whenNotRunning() const override { return state.whenNotRunning; }
   bool loginEnabled() const override { return state.loginEnabled; }
@@ -54,43 +33,48 @@ class FakeUiModel final : public UiModel {
   bool hasAccessibility() const override { return state.hasAccessibility; }
   bool hasRequestedAccessibility() const override { return state.hasRequestedAccessibility; }
   AutomationAccess automationStatus() const override { return state.automationStatus; }
-  bool automationDenied() const override {
-    return state.automationStatus == AutomationAccess::denied;
-  }
   bool accessSetupCompleted() const override { return state.accessSetupCompleted; }
-  bool needsAttention() const override {
-    return state.enabled && (!state.hasAccessibility || automationDenied());
-  }
-  QString menuBarSymbolName() const override {
-    if (!state.enabled) return QStringLiteral("music.note.slash");
-    if (needsAttention()) return QStringLiteral("exclamationmark.triangle.fill");
-    return QStringLiteral("music.note");
-  }
-
-  void setEnabled(bool value) override {
-    ++calls.setEnabled;
-    state.enabled = value;
-    emit stateChanged();
-  }
+  bool needsAttention() const override { return state.needsAttention; }
+  QString menuBarSymbolName() const override { return state.symbol; }
+  void setEnabled(bool on) override { ++calls["setEnabled"], state.enabled = on, publish(state); }
   void setWhenNotRunning(WhenNotRunning policy) override {
-    ++calls.setWhenNotRunning;
-    state.whenNotRunning = policy;
-    emit stateChanged();
+    ++calls["setWhenNotRunning"], state.whenNotRunning = policy, publish(state);
   }
-  void setLoginEnabled(bool value) override {
-    ++calls.setLoginEnabled;
-    state.loginEnabled = loginOutcome.value_or(value);
-    emit stateChanged();
+  void setLoginEnabled(bool on) override {
+    ++calls["setLoginEnabled"], state.loginEnabled = loginOutcome.value_or(on), publish(state);
   }
-  void refreshPermissions() override { ++calls.refreshPermissions; }
-  void requestAccessibility() override { ++calls.requestAccessibility; }
-  void requestAutomation() override { ++calls.requestAutomation; }
-  void openAccessibilitySettings() override { ++calls.openAccessibilitySettings; }
-  void openAutomationSettings() override { ++calls.openAutomationSettings; }
-  void showAccessWindow() override { ++calls.showAccessWindow; }
-  void checkForUpdates() override { ++calls.checkForUpdates; }
-  void showAbout() override { ++calls.showAbout; }
-  void quit() override { ++calls.quit; }
+  void refreshPermissions() override { ++calls["refreshPermissions"]; }
+  void requestAccessibility() override { ++calls["requestAccessibility"]; }
+  void requestAutomation() override { ++calls["requestAutomation"]; }
+  void openAccessibilitySettings() override { ++calls["openAccessibilitySettings"]; }
+  void openAutomationSettings() override { ++calls["openAutomationSettings"]; }
+  void showAccessWindow() override { ++calls["showAccessWindow"]; }
+  void checkForUpdates() override { ++calls["checkForUpdates"]; }
+  void showAbout() override { ++calls["showAbout"]; }
+  void quit() override { ++calls["quit"]; }
+};
+
+// Scheduler jobs on a virtual clock: they run only when the test advances it.
+struct VirtualScheduler final : Scheduler {
+  TaskHandle after(Duration delay, Job job) override {
+    auto state = std::make_shared<TaskHandle::State>();
+    clock.schedule(delay, [state, job = std::move(job)] {
+      if (!state->cancelled) state->finished = true, job();
+    });
+    return TaskHandle::make(state);
+  }
+  TaskHandle every(Duration interval, Job job) override {
+    auto state = std::make_shared<TaskHandle::State>();
+    tick(state, interval, std::make_shared<Job>(std::move(job)));
+    return TaskHandle::make(state);
+  }
+  void tick(std::shared_ptr<TaskHandle::State> state, Duration interval, std::shared_ptr<Job> job) {
+    clock.schedule(interval, [this, state, interval, job] {
+      if (!state->cancelled) (*job)(), tick(state, interval, job);
+    });
+  }
+  void advance(Duration span) { clock.advanceBy(span); }
+  tonvara::testing::VirtualClock clock;
 };
 
 }  // namespace tonvara::ui::testing
