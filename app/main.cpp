@@ -9,9 +9,9 @@
 #include "AppDelegate.h"
 #include "AppModelUiAdapter.h"
 #include "BundleInfo.h"
-#include "LinuxPlatformServices.h"
 #include "MenuBarLabel.h"
 #include "MenuContent.h"
+#include "PlatformServices.h"
 #include "ReopenChannel.h"
 #include "UpdateResultBox.h"
 #include "Updater.h"
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   // The model asks for its Access window only once the loop runs, when the adapter exists.
   tonvara::ui::UiModel* uiModel = nullptr;
   tonvara::AppDelegate delegate(tonvara::AppModelDependencies{
-      std::make_shared<tonvara::LinuxPlatformServices>(),
+      tonvara::makePlatformServices(),
       {},
       [&uiModel](tonvara::AppModel&) {
         return std::make_unique<tonvara::AccessWindowHost>(*uiModel);

@@ -184,9 +184,15 @@ void AppModel::requestAccessibility() {
 }
 
 void AppModel::requestAutomation() {
+  // One request at a time: a second click or reopen while the player starts would launch it again.
+  if (automationRequestPending_) {
+    return;
+  }
+  automationRequestPending_ = true;
   AutomationPermission::requestLaunchingMusicIfNeeded(
       services_, std::string(MusicController::bundleID), [model = QPointer<AppModel>(this)] {
         if (model) {
+          model->automationRequestPending_ = false;
           model->refreshPermissions();
         }
       });

@@ -151,6 +151,7 @@ class AppModel : public QObject {
 
   std::unique_ptr<MediaKeyRouter> router_;
   bool started_ = false;
+  bool automationRequestPending_ = false;
 };
 
 }  // namespace tonvara

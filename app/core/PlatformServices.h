@@ -86,4 +86,7 @@ class PlatformServices {
   virtual std::unique_ptr<ProcessActivity> beginActivity(const QString& reason) = 0;
 };
 
+// The services of the platform this program was built for.
+std::shared_ptr<PlatformServices> makePlatformServices();
+
 }  // namespace tonvara

@@ -6,7 +6,6 @@
 
 #include "AppDelegate.h"
 #include "BundleInfo.h"
-#include "LinuxPlatformServices.h"
 #include "ReopenChannel.h"
 
 namespace {
@@ -68,7 +67,7 @@ int main(int argc, char** argv) {
   }
 
   tonvara::AppDelegate delegate(tonvara::AppModelDependencies{
-      std::make_shared<tonvara::LinuxPlatformServices>(),
+      tonvara::makePlatformServices(),
       {},
       [](AppModel& model) { return std::make_unique<HeadlessAccessWindow>(model); },
   });

@@ -33,7 +33,12 @@ void MenuBarLabel::sync() {
     return;
   }
   symbolName_ = name;
-  tray_.setIcon(symbolIcon(name));
+  QIcon icon = symbolIcon(name);
+#ifdef Q_OS_MACOS
+  // A template image: the menu bar tints it for its own appearance.
+  icon.setIsMask(true);
+#endif
+  tray_.setIcon(icon);
 }
 
 }  // namespace tonvara::ui

@@ -7,6 +7,10 @@
 #include <array>
 #include <utility>
 
+#ifdef Q_OS_MACOS
+#include "SystemMotion.h"
+#endif
+
 namespace tonvara::ui {
 namespace {
 
@@ -52,6 +56,11 @@ std::optional<bool> reducedMotionFromSetting(const QString& group, const QString
 }
 
 ReducedMotion::ReducedMotion(QObject* parent) : QObject(parent) {
+#ifdef Q_OS_MACOS
+  // The system's own setting; there is no desktop portal to ask.
+  gnomeReduced_ = mac::systemPrefersReducedMotion();
+  return;
+#endif
   const QString address = sessionBusAddress();
   if (address.isEmpty()) {
     return;

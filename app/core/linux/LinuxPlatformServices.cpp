@@ -148,4 +148,8 @@ std::unique_ptr<ProcessActivity> LinuxPlatformServices::beginActivity(const QStr
   return std::make_unique<RecordedActivity>(reason);
 }
 
+std::shared_ptr<PlatformServices> makePlatformServices() {
+  return std::make_shared<LinuxPlatformServices>();
+}
+
 }  // namespace tonvara

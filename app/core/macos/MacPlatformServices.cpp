@@ -134,4 +134,8 @@ std::unique_ptr<ProcessActivity> MacPlatformServices::beginActivity(const QStrin
   return std::make_unique<MacProcessActivity>(reason);
 }
 
+std::shared_ptr<PlatformServices> makePlatformServices() {
+  return std::make_shared<MacPlatformServices>();
+}
+
 }  // namespace tonvara
