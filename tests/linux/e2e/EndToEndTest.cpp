@@ -118,7 +118,7 @@ void EndToEndTest::SetUp() {
   auto tone = makeTone(directory_->path());
   ASSERT_TRUE(tone.has_value());
   tone_ = *tone;
-  xdg_ = isolatedXdgDirs(directory_->path());
+  xdg_ = privateXdgDirs();
   installMusicEntry("Type=Application\nName=mpv\nExec=" + mpvExecLine(false) + "\n");
   bus_ = std::make_unique<DbusSession>(directory_->path());
   server_ = std::make_unique<XServer>();
@@ -187,7 +187,6 @@ void EndToEndTest::buildRouter(EngineSettings settings) {
       std::make_shared<linux_x11::X11EventTapPlatform>(server_->displayName()));
   mpris::MprisApplicationPlatform::Options options;
   options.busAddress = bus_->address();
-  options.xdgDirs = xdg_;
   musicPlatform_ = std::make_shared<mpris::MprisApplicationPlatform>(options);
   auto platform = musicPlatform_;
   auto music = MusicController::create(

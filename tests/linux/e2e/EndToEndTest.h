@@ -104,7 +104,7 @@ class EndToEndTest : public ::testing::Test {
   std::unique_ptr<XTestKeyboard> keyboard_;
   std::unique_ptr<TestWindow> window_;
   std::string tone_;
-  mpris::XdgDirs xdg_;
+  XdgDirs xdg_;
 
   std::shared_ptr<ObservedTapPlatform> tapPlatform_;
   std::shared_ptr<mpris::MprisApplicationPlatform> musicPlatform_;

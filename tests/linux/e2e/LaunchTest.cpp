@@ -50,7 +50,7 @@ TEST_F(LaunchTest, AFailedLaunchStillTakesTheKeySendsNothingAndBreaksNothing) {
   };
   const std::vector<Case> cases = {
       {"entry missing", std::nullopt},
-      {"Exec malformed", "Type=Application\nName=mpv\nExec=mpv \"--idle\n"},
+      {"cannot start", "Type=Application\nName=mpv\nExec=mpv --idle\nPath=/nonexistent\n"},
       {"exits at once", "Type=Application\nName=mpv\nExec=false\n"},
   };
   for (const auto& c : cases) {
