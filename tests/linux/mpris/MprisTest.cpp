@@ -1,21 +1,108 @@
-// The MPRIS platform on a private bus: the default player of a private desktop and its launch,
-// the running cache, commands to mpv, and the Automation answer.
+// The MPRIS platform on a private bus: launching the default player, the running cache, commands.
+#include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <systemd/sd-bus.h>
 
-#include <filesystem>
 #include <fstream>
-#include <future>
 
+#include "DbusSession.h"
 #include "MediaKeyEngine/MusicController.h"
 #include "MprisTestSupport.h"
+#include "Mpv.h"
+#include "Tone.h"
+#include "mpris/DesktopApps.h"
+#include "mpris/MprisApplicationPlatform.h"
 
 namespace tonvara::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 constexpr std::string_view kMusic = MusicController::bundleID;
 constexpr const char* kEntry = "Type=Application\nExec=false\n";
-using MprisTest = MprisBusTest;
+const std::string kPrefix = "org.mpris.MediaPlayer2.";
+const std::string kDeniedName = kPrefix + "org.example.Player";  // the bus refuses calls to it
+
+// A player on a connection and thread of its own; Activate makes it take a player name.
+struct FakePlayer {
+  enum Identity { answer, fail, never };
+  FakePlayer(const std::string& address, const std::vector<std::string>& names, std::string entry)
+      : entry(std::move(entry)) {
+    sd_bus* bus = mpris::openBus(address, 1s).release();
+    sd_bus_add_filter(bus, nullptr, &onMessage, this);
+    for (const auto& name : names) sd_bus_request_name(bus, name.c_str(), 0);
+    thread = std::jthread([bus](const std::stop_token& stop) {
+      for (; !stop.stop_requested(); sd_bus_wait(bus, 20'000)) {
+        while (sd_bus_process(bus, nullptr) > 0) continue;
+      }
+      sd_bus_close_unref(bus);
+    });
+  }
+  static int onMessage(sd_bus_message* message, void* self, sd_bus_error* /*error*/) {
+    auto& player = *static_cast<FakePlayer*>(self);
+    const char *interface = "", *property = "";
+    if (sd_bus_message_is_method_call(message, "org.freedesktop.Application", "Activate") > 0) {
+      ++player.activations;
+      sd_bus_request_name(sd_bus_message_get_bus(message), (kPrefix + "act").c_str(), 0);
+      sd_bus_reply_method_return(message, "");
+    } else if (sd_bus_message_is_method_call(message, nullptr, "Get") <= 0 ||
+               sd_bus_message_read(message, "ss", &interface, &property) < 0) {
+      return 0;
+    } else if (std::string_view(property) == "DesktopEntry" && !player.entry.empty()) {
+      sd_bus_reply_method_return(message, "v", "s", player.entry.c_str());
+    } else if (std::string_view(property) != "Identity") {
+      sd_bus_reply_method_errorf(message, SD_BUS_ERROR_UNKNOWN_PROPERTY, "no such property");
+    } else if (++player.identityCalls, player.identity == fail) {
+      sd_bus_reply_method_errorf(message, SD_BUS_ERROR_FAILED, "busy");
+    } else if (player.identity == answer) {
+      sd_bus_reply_method_return(message, "v", "s", "Fake");
+    }  // never: no reply, the caller waits out its timeout
+    return 1;
+  }
+
+  const std::string entry;
+  std::atomic<Identity> identity{answer};
+  std::atomic<int> identityCalls{0}, activations{0};
+  std::jthread thread;  // last: stopped first
+};
+
+// A private bus and a tone to play; players left on the bus are killed.
+class MprisTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!DbusSession::available() || !Mpv::available() || !canMakeTone()) {
+      GTEST_SKIP() << "needs dbus-daemon, mpv with its MPRIS plugin and sox";
+    }
+    bus_ = std::make_unique<DbusSession>(directory_.path(),
+                                         "<deny send_destination=\"" + kDeniedName + "\"/>");
+    tone_ = makeTone(directory_.path()).value_or("");
+  }
+  void TearDown() override {
+    for (const auto& name : bus_ ? bus_->names(kPrefix) : std::vector<std::string>{})
+      if (const auto pid = bus_->ownerPid(name); pid > 0 && *pid != getpid()) ::kill(*pid, SIGKILL);
+  }
+  // Makes entry `id` the only one and the audio default, once GIO has seen it (never, for an
+  // entry it refuses); returns its path.
+  std::string installDefaultPlayer(const std::string& id, const std::string& body) {
+    const auto& xdg = privateXdgDirs();
+    std::filesystem::remove_all(xdg.dataHome + "/applications");
+    const std::string path = xdg.dataHome + "/applications/" + id;
+    writeFile(path, "[Desktop Entry]\n" + body);
+    writeFile(xdg.configHome + "/mimeapps.list", "[Default Applications]\naudio/mpeg=" + id + "\n");
+    const auto app = [] { return mpris::defaultApplicationFor("audio/mpeg"); };
+    waitFor([&] { return app() && app()->path == path; }, 300ms);
+    return path;
+  }
+  std::shared_ptr<mpris::MprisApplicationPlatform> makePlatform() const {
+    return std::make_shared<mpris::MprisApplicationPlatform>(
+        mpris::MprisApplicationPlatform::Options{bus_->address()});
+  }
+
+  TemporaryDirectory directory_;
+  std::unique_ptr<DbusSession> bus_;
+  std::string tone_;
+};
 
 std::shared_ptr<RunningApplication> open(ApplicationPlatform& platform) {
   std::shared_ptr<RunningApplication> opened;
@@ -24,116 +111,101 @@ std::shared_ptr<RunningApplication> open(ApplicationPlatform& platform) {
   return opened;
 }
 
+bool noZombie() {
+  siginfo_t info{};
+  return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0;
+}
+
 TEST_F(MprisTest, TheDefaultPlayerStartsInItsOwnSessionAndIsReaped) {
-  const auto path = installDefaultPlayer("mpv.desktop", "Type=Application\nExec=" + mpvExecLine());
+  std::string exec;  // activation fails (no such service), so this starts it
+  for (const auto& argument : Mpv::baseCommand()) exec += argument + " ";
+  const auto path = installDefaultPlayer(
+      "mpv.desktop", "Type=Application\nDBusActivatable=true\nExec=" + exec + tone_ + " %U");
   auto platform = makePlatform();
   EXPECT_EQ(platform->urlForApplication(kMusic), path);
   const auto handle = open(*platform);
-  ASSERT_NE(handle, nullptr);
-  EXPECT_FALSE(handle->isFinishedLaunching());
+  ASSERT_TRUE(handle && !handle->isFinishedLaunching());
   ASSERT_TRUE(waitFor([&] { return handle->isFinishedLaunching(); }, 10s));
   const auto pid = bus_->ownerPid(Mpv::kBusName).value_or(-1);
   EXPECT_EQ(getsid(pid), pid);
   EXPECT_TRUE(open(*platform)->isFinishedLaunching());  // running: nothing else starts
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(bus_->names("org.mpris.MediaPlayer2.").size(), 1U);
   ::kill(pid, SIGKILL);
-  EXPECT_TRUE(waitFor([&] { return handle->isTerminated() && !hasZombieChild(); }, 5s));
+  EXPECT_TRUE(waitFor([&] { return handle->isTerminated() && noZombie(); }, 5s));
 }
 
-TEST_F(MprisTest, FailedLaunchesAreNeverUpAndLeaveNoZombies) {
+TEST_F(MprisTest, LaunchesAreUpOnlyOnceTheirPlayerAppearsAndLeaveNoZombies) {
   for (const std::string body : {"Exec=false\n", "Exec=sleep 0.3\n", "Exec=mpv \"--idle\n",
                                  "Exec=no-such-program\n", "Exec=true\nTryExec=/nonexistent\n",
                                  "Exec=sleep 9\nPath=/nonexistent\n", "DBusActivatable=true\n"}) {
-    SCOPED_TRACE(body);
     installDefaultPlayer("org.example.Player.desktop", "Type=Application\n" + body);
     const auto platform = makePlatform();
-    if (const auto handle = open(*platform)) {
-      EXPECT_TRUE(waitFor([&] { return handle->isTerminated(); }, 5s));
-      EXPECT_FALSE(handle->isFinishedLaunching());
-    }
+    const auto handle = open(*platform);
+    EXPECT_TRUE(!handle || waitFor([&] { return handle->isTerminated(); }, 5s)) << body;
+    EXPECT_FALSE(handle && handle->isFinishedLaunching());
   }
-  EXPECT_TRUE(waitFor([] { return !hasZombieChild(); }, 2s));
-}
-
-TEST_F(MprisTest, ActivatableEntriesAreActivatedOrElseExecuted) {
+  EXPECT_TRUE(waitFor(noZombie, 2s));
   installDefaultPlayer("org.example.Act.desktop", std::string(kEntry) + "DBusActivatable=true\n");
-  auto application = std::make_unique<FakePlayer>(
-      bus_->address(), std::vector<std::string>{"org.mpris.MediaPlayer2.act"}, "org.example.Act",
-      "org.example.Act");
-  auto platform = makePlatform();
-  const auto activated = open(*platform);
-  ASSERT_NE(activated, nullptr);
-  EXPECT_TRUE(waitFor([&] { return activated->isFinishedLaunching(); }, 5s));
-  EXPECT_EQ(application->activations, 1);
-  application.reset();
-  installDefaultPlayer("mpv.desktop",
-                       "Type=Application\nDBusActivatable=true\nExec=" + mpvExecLine());
-  platform = makePlatform();
-  const auto executed = open(*platform);
-  EXPECT_TRUE(executed && waitFor([&] { return executed->isFinishedLaunching(); }, 10s));
+  FakePlayer application(bus_->address(), {"org.example.Act"}, "org.example.Act");
+  const auto platform = makePlatform();
+  const auto handle = open(*platform);
+  EXPECT_TRUE(handle && waitFor([&] { return handle->isFinishedLaunching(); }, 5s));
+  EXPECT_EQ(application.activations, 1);
 }
 
 TEST_F(MprisTest, TheRunningCacheKnowsPlayersByTheirDesktopEntry) {
   installDefaultPlayer("org.example.Player.desktop", kEntry);
   const auto platform = makePlatform();
-  const auto running = [&](std::size_t count) {
+  const auto running = [&](std::size_t count, const auto& platform) {
     return waitFor([&] { return platform->runningApplications(kMusic).size() == count; }, 5s);
   };
-  const std::string prefix = "org.mpris.MediaPlayer2.";
-  auto named = std::make_unique<FakePlayer>(
-      bus_->address(), std::vector{prefix + "example", prefix + "example.instance7"},
-      "org.example.Player.desktop");
-  FakePlayer impostor(bus_->address(), {prefix + "org.example.Player.instance3"}, "other");
-  FakePlayer unnamed(bus_->address(), {prefix + "org.example.Player.instance9"}, "");
-  ASSERT_TRUE(running(2));           // one per connection; the entry decides over the bus name
-  const auto late = makePlatform();  // sees those already there
-  EXPECT_TRUE(waitFor([&] { return late->runningApplications(kMusic).size() == 2; }, 5s));
+  std::optional<FakePlayer> named(std::in_place, bus_->address(),
+                                  std::vector{kPrefix + "a", kPrefix + "a.instance7"},
+                                  "org.example.Player.desktop");
+  FakePlayer impostor(bus_->address(), {kPrefix + "org.example.Player.instance3"}, "other");
+  FakePlayer unnamed(bus_->address(), {kPrefix + "org.example.Player.instance9"}, "");
+  // One per connection; the entry decides over the bus name; those already there are seen.
+  ASSERT_TRUE(running(2, platform) && running(2, makePlatform()) &&
+              platform->runningApplications("org.example.Other").empty());
   const auto first = platform->runningApplications(kMusic).front();
-  EXPECT_TRUE(first->isFinishedLaunching());
   named.reset();
-  EXPECT_TRUE(running(1));
-  EXPECT_TRUE(first->isTerminated());
-  EXPECT_TRUE(platform->runningApplications("org.example.Other").empty());
+  EXPECT_TRUE(running(1, platform) && first->isTerminated());
 }
 
-int openDescriptors() {
-  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
-}
-
-TEST_F(MprisTest, TheFourCommandsReachMpvOnEachCallersOwnConnection) {
+TEST_F(MprisTest, CommandsReachMpvAndAHungOrLostPlayerCostsOneTimeoutAtMost) {
   installDefaultPlayer("mpv.desktop", kEntry);
   const auto platform = makePlatform();
-  const std::string second = directory_->path() + "/second.wav";
+  const std::string log = directory_.path() + "/log", second = directory_.path() + "/2.wav";
   std::filesystem::copy_file(tone_, second);
-  Mpv mpv(bus_->address(), {"--log-file=" + directory_->path() + "/log", tone_, second});
-  ASSERT_TRUE(waitFor([&] { return platform->isPlayerPlaying(kMusic) == true; }, 10s));
-  const auto playing = [&](const std::string& file) {
-    std::ifstream log(directory_->path() + "/log");
-    std::string line, last;
-    while (std::getline(log, line)) {
-      last = line.find("Playing: ") != std::string::npos ? line : last;
-    }
-    return last.ends_with(file) && bus_->playbackStatus(Mpv::kBusName) == "Playing";
+  Mpv mpv(bus_->address(), {"--log-file=" + log, tone_, second});
+  const auto playing = [&](std::optional<bool> state, const std::string& file = "") {
+    const std::string text(std::istreambuf_iterator(std::ifstream(log).rdbuf()), {});
+    return platform->isPlayerPlaying(kMusic) == state &&
+           text.substr(text.rfind("Playing: ") + 9).starts_with(file);
   };
-  const std::vector<std::pair<const char*, std::function<bool()>>> steps = {
-      {"playpause", [&] { return platform->isPlayerPlaying(kMusic) == false; }},
-      {"playpause", [&] { return platform->isPlayerPlaying(kMusic) == true; }},
-      {"nextTrack", [&] { return playing(second); }},
-      {"previousTrack", [&] { return playing(tone_); }},
-  };
-  const int descriptors = openDescriptors();
-  for (const auto& [selector, reached] : steps) {
-    // On a thread of its own, whose connection must close when it ends.
-    std::thread([&, selector = selector] {
+  ASSERT_TRUE(waitFor([&] { return playing(true); }, 10s));
+  const auto fds = [] { return std::distance(std::filesystem::directory_iterator("/dev/fd"), {}); };
+  const auto descriptors = fds();
+  for (const auto& [selector, state, file] :
+       {std::tuple("playpause", false, tone_), std::tuple("playpause", true, tone_),
+        std::tuple("nextTrack", true, second), std::tuple("previousTrack", true, tone_)}) {
+    std::thread thread([&] {  // its connection closes when the thread ends
       const auto player = platform->scriptableApplication(kMusic);
       EXPECT_TRUE(player->respondsToSelector(selector));
       player->performSelector(selector);
-    }).join();
-    EXPECT_TRUE(waitFor(reached, 5s)) << selector;
+    });
+    thread.join();
+    EXPECT_TRUE(waitFor([&] { return playing(state, file); }, 5s)) << selector;
   }
-  EXPECT_EQ(openDescriptors(), descriptors);
+  EXPECT_EQ(fds(), descriptors);
   EXPECT_FALSE(platform->scriptableApplication(kMusic)->respondsToSelector("stop"));
+  ::kill(mpv.pid(), SIGSTOP);
+  const auto start = Clock::now();
+  platform->scriptableApplication(kMusic)->performSelector("playpause");
+  EXPECT_EQ(platform->isPlayerPlaying(kMusic), std::nullopt);
+  EXPECT_LT(Clock::now() - start, 3s);
+  ::kill(mpv.pid(), SIGCONT);
+  bus_->kill();
+  EXPECT_TRUE(waitFor([&] { return !platform->scriptableApplication(kMusic); }, 2s));
 }
 
 TEST_F(MprisTest, OnlyTheBusRefusalDeniesAndTheCheckNeverWaits) {
@@ -142,58 +214,29 @@ TEST_F(MprisTest, OnlyTheBusRefusalDeniesAndTheCheckNeverWaits) {
   const auto status = [&] { return platform->determinePermissionToAutomate(kMusic, false); };
   EXPECT_EQ(status(), kAutomationProcessNotFound);
   for (const auto& [name, identity, expected] :
-       {std::tuple("org.mpris.MediaPlayer2.a", FakePlayer::answer, kAutomationGranted),
-        std::tuple("org.mpris.MediaPlayer2.b", FakePlayer::fail, kAutomationProcessNotFound),
+       {std::tuple(kPrefix + "a", FakePlayer::answer, kAutomationGranted),
+        std::tuple(kPrefix + "b", FakePlayer::fail, kAutomationProcessNotFound),
         std::tuple(kDeniedName, FakePlayer::answer, kAutomationNotPermitted)}) {
-    SCOPED_TRACE(name);
     FakePlayer player(bus_->address(), {name}, "org.example.Player");
     player.identity = identity;
-    ASSERT_TRUE(waitFor(
-        [&] {
-          return status() == expected && (identity != FakePlayer::fail || player.identityCalls > 0);
-        },
-        5s));
+    const bool failing = identity == FakePlayer::fail;  // -600 also before any answer
+    EXPECT_TRUE(
+        waitFor([&] { return status() == expected && (!failing || player.identityCalls); }, 5s));
     std::this_thread::sleep_for(100ms);  // a late answer would still show
-    EXPECT_EQ(status(), expected);
-    EXPECT_EQ(platform->determinePermissionToAutomate(kMusic, true), expected);
+    EXPECT_EQ(status(), expected) << name;
+    EXPECT_EQ(platform->determinePermissionToAutomate(kMusic, true), expected) << name;
   }
   // A player that never answers: the check answers at once, asks it once, and catches up later.
-  FakePlayer hung(bus_->address(), {"org.mpris.MediaPlayer2.hung"}, "org.example.Player");
+  FakePlayer hung(bus_->address(), {kPrefix + "hung"}, "org.example.Player");
   hung.identity = FakePlayer::never;
   ASSERT_TRUE(waitFor([&] { return platform->runningApplications(kMusic).size() == 1; }, 5s));
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < 20; ++i) {
-    EXPECT_EQ(status(), kAutomationProcessNotFound);
-  }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
+  const auto start = Clock::now();
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(status(), kAutomationProcessNotFound);
+  EXPECT_LT(Clock::now() - start, 300ms);
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(hung.identityCalls, 1);
   hung.identity = FakePlayer::answer;
   EXPECT_TRUE(waitFor([&] { return status() == kAutomationGranted; }, 5s));
-}
-
-TEST_F(MprisTest, AHungKilledOrLostPlayerCostsOneTimeoutAtMost) {
-  installDefaultPlayer("mpv.desktop", kEntry);
-  const auto platform = makePlatform();
-  Mpv mpv(bus_->address(), {tone_});
-  ASSERT_TRUE(waitFor([&] { return platform->isPlayerPlaying(kMusic) == true; }, 10s));
-  const auto player = platform->scriptableApplication(kMusic);
-  ::kill(mpv.pid(), SIGSTOP);
-  auto start = std::chrono::steady_clock::now();
-  player->performSelector("playpause");
-  EXPECT_EQ(platform->isPlayerPlaying(kMusic), std::nullopt);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-  auto pending = std::async(std::launch::async, [&] { player->performSelector("playpause"); });
-  std::this_thread::sleep_for(200ms);
-  mpv.kill();  // while the call waits for it
-  EXPECT_EQ(pending.wait_for(1500ms), std::future_status::ready);
-  bus_->kill();
-  EXPECT_TRUE(waitFor([&] { return platform->runningApplications(kMusic).empty(); }, 2s));
-  start = std::chrono::steady_clock::now();
-  player->performSelector("playpause");
-  EXPECT_EQ(platform->scriptableApplication(kMusic), nullptr);
-  EXPECT_EQ(platform->determinePermissionToAutomate(kMusic, true), kAutomationProcessNotFound);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
 }
 
 }  // namespace

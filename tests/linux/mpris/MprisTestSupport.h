@@ -1,74 +1,50 @@
 #pragma once
 
-#include <gtest/gtest.h>
-#include <systemd/sd-bus.h>
+#include <stdlib.h>
 
-#include <atomic>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
-#include <thread>
-#include <vector>
-
-#include "DbusSession.h"
-#include "Mpv.h"
-#include "mpris/MprisApplicationPlatform.h"
 
 namespace tonvara::testing {
 
 // A directory under /tmp removed with everything in it when the object goes.
 class TemporaryDirectory {
  public:
-  TemporaryDirectory();
-  ~TemporaryDirectory();
+  TemporaryDirectory() {
+    if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  }
+  ~TemporaryDirectory() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
   TemporaryDirectory(const TemporaryDirectory&) = delete;
   TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
   const std::string& path() const { return path_; }
 
  private:
-  std::string path_;
+  std::string path_ = "/tmp/tonvara-mpris-XXXXXX";
 };
 
-void writeFile(const std::string& path, const std::string& contents);
-// Whether a child of this process has ended and was never reaped.
-bool hasZombieChild();
+inline void writeFile(const std::string& path, const std::string& contents) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::trunc) << contents;
+}
 
-// The process's own XDG directories: GIO reads XDG_* once per process, so its tests share them.
+// The process's XDG directories, set on first use (GIO reads XDG_* once per process).
 struct XdgDirs {
   std::string configHome, dataHome;
 };
-const XdgDirs& privateXdgDirs();
-
-// A player on its own connection and thread: owns `names` (when `activatable` is set, owns that
-// and takes `names` once activated), answers DesktopEntry when it has one, and Identity as told.
-struct FakePlayer {
-  enum Identity { answer, fail, never };
-  FakePlayer(const std::string& address, std::vector<std::string> names, std::string entry,
-             std::string activatable = "");
-  ~FakePlayer();
-  int handle(sd_bus_message* message);
-
-  const std::vector<std::string> names;
-  const std::string entry;
-  std::atomic<Identity> identity{answer};
-  std::atomic<int> identityCalls{0}, activations{0};
-  std::atomic<bool> stopping{false};
-  std::thread thread;
-};
-
-// A private bus that refuses calls to kDeniedName, and a tone; players left on it are killed.
-class MprisBusTest : public ::testing::Test {
- protected:
-  static constexpr const char* kDeniedName = "org.mpris.MediaPlayer2.org.example.Player";
-  void SetUp() override;
-  void TearDown() override;
-  // Makes entry `id` the only one and the audio default; returns its path.
-  std::string installDefaultPlayer(const std::string& id, const std::string& body);
-  std::string mpvExecLine(bool paused = false) const;
-  std::shared_ptr<mpris::MprisApplicationPlatform> makePlatform() const;
-
-  std::unique_ptr<TemporaryDirectory> directory_;
-  std::unique_ptr<DbusSession> bus_;
-  std::string tone_;
-};
+inline const XdgDirs& privateXdgDirs() {
+  static const TemporaryDirectory root;
+  static const XdgDirs dirs = [] {
+    for (const char* name : {"CONFIG_HOME", "CONFIG_DIRS", "DATA_HOME", "DATA_DIRS"}) {
+      setenv((std::string("XDG_") + name).c_str(), (root.path() + "/" + name).c_str(), 1);
+    }
+    return XdgDirs{root.path() + "/CONFIG_HOME", root.path() + "/DATA_HOME"};
+  }();
+  return dirs;
+}
 
 }  // namespace tonvara::testing
