@@ -10,6 +10,7 @@
 #include "MediaKeyEngine/MusicController.h"
 #include "MprisTestSupport.h"
 #include "Mpv.h"
+#include "QtThreadSanitizerSuppressions.h"  // GLib and GIO are uninstrumented too
 #include "Tone.h"
 #include "mpris/DesktopApps.h"
 #include "mpris/MprisApplicationPlatform.h"
@@ -27,8 +28,9 @@ const std::string kDeniedName = kPrefix + "org.example.Player";  // the bus refu
 // A player on a connection and thread of its own; Activate makes it take a player name.
 struct FakePlayer {
   enum Identity { answer, fail, never };
-  FakePlayer(const std::string& address, const std::vector<std::string>& names, std::string entry)
-      : entry(std::move(entry)) {
+  FakePlayer(const std::string& address, const std::vector<std::string>& names, std::string entry,
+             Identity identity = answer)
+      : entry(std::move(entry)), identity(identity) {
     sd_bus* bus = mpris::openBus(address, 1s).release();
     sd_bus_add_filter(bus, nullptr, &onMessage, this);
     for (const auto& name : names) sd_bus_request_name(bus, name.c_str(), 0);
@@ -62,7 +64,7 @@ struct FakePlayer {
   }
 
   const std::string entry;
-  std::atomic<Identity> identity{answer};
+  std::atomic<Identity> identity;
   std::atomic<int> identityCalls{0}, activations{0};
   std::jthread thread;  // last: stopped first
 };
@@ -217,8 +219,7 @@ TEST_F(MprisTest, OnlyTheBusRefusalDeniesAndTheCheckNeverWaits) {
        {std::tuple(kPrefix + "a", FakePlayer::answer, kAutomationGranted),
         std::tuple(kPrefix + "b", FakePlayer::fail, kAutomationProcessNotFound),
         std::tuple(kDeniedName, FakePlayer::answer, kAutomationNotPermitted)}) {
-    FakePlayer player(bus_->address(), {name}, "org.example.Player");
-    player.identity = identity;
+    FakePlayer player(bus_->address(), {name}, "org.example.Player", identity);
     const bool failing = identity == FakePlayer::fail;  // -600 also before any answer
     EXPECT_TRUE(
         waitFor([&] { return status() == expected && (!failing || player.identityCalls); }, 5s));
@@ -227,8 +228,7 @@ TEST_F(MprisTest, OnlyTheBusRefusalDeniesAndTheCheckNeverWaits) {
     EXPECT_EQ(platform->determinePermissionToAutomate(kMusic, true), expected) << name;
   }
   // A player that never answers: the check answers at once, asks it once, and catches up later.
-  FakePlayer hung(bus_->address(), {kPrefix + "hung"}, "org.example.Player");
-  hung.identity = FakePlayer::never;
+  FakePlayer hung(bus_->address(), {kPrefix + "hung"}, "org.example.Player", FakePlayer::never);
   ASSERT_TRUE(waitFor([&] { return platform->runningApplications(kMusic).size() == 1; }, 5s));
   const auto start = Clock::now();
   for (int i = 0; i < 20; ++i) EXPECT_EQ(status(), kAutomationProcessNotFound);
