@@ -63,13 +63,13 @@ pids+=($!)
 measure watcher $!
 
 if [ -x "$app" ] && command -v Xvfb >/dev/null; then
-  Xvfb :97 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
   pids+=($!)
-  sleep 0.5
+  while [ ! -s "$scratch/display" ]; do sleep 0.05; done
   mkdir -p "$scratch/config/tonvara"
   printf '{\n  "accessSetupCompleted": true,\n  "enabled": true,\n  "whenNotRunning": "launchMusic"\n}\n' \
     >"$scratch/config/tonvara/com.tonvara.app.json"
-  DISPLAY=:97 QT_QPA_PLATFORM=xcb "$app" >/dev/null 2>&1 &
+  DISPLAY=":$(cat "$scratch/display")" QT_QPA_PLATFORM=xcb "$app" >/dev/null 2>&1 &
   pids+=($!)
   measure app $!
 else
