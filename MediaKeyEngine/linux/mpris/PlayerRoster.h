@@ -3,7 +3,6 @@
 #include <systemd/sd-bus.h>
 #include <systemd/sd-event.h>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -50,7 +49,6 @@ class PlayerRoster {
   void checkAccess(const std::string& owner);
 
  private:
-  using Clock = std::chrono::steady_clock;
   struct NameRecord {
     std::string owner;
     std::string entryName;  // from the bus name until DesktopEntry has been read
