@@ -14,6 +14,8 @@ packages=(
   libxcb1-dev libxcb-xkb-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-keysyms1-dev
   # MPRIS over D-Bus
   libsystemd-dev dbus dbus-daemon
+  # desktop entries, the default audio application and launching it (GIO)
+  libglib2.0-dev
   # application
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core libglib2.0-dev
   # end-to-end tests and demo: a private X server, a real player and a tone to play

@@ -1,8 +1,9 @@
 #include "mpris/Bus.h"
 
-#include <cerrno>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <unordered_map>
 #include <utility>
 
 namespace tonvara::mpris {
@@ -32,6 +33,8 @@ struct MessageDeleter {
 };
 using MessagePtr = std::unique_ptr<sd_bus_message, MessageDeleter>;
 
+std::atomic<std::uint64_t> nextConnectionsId{0};
+
 }  // namespace
 
 BusPtr openBus(const std::optional<std::string>& address, std::chrono::microseconds callTimeout) {
@@ -56,9 +59,7 @@ BusPtr openBus(const std::optional<std::string>& address, std::chrono::microseco
   return bus;
 }
 
-bool CallResult::accessDenied() const {
-  return code == -EACCES || errorName == SD_BUS_ERROR_ACCESS_DENIED;
-}
+bool CallResult::accessDenied() const { return errorName == SD_BUS_ERROR_ACCESS_DENIED; }
 
 CallResult callMethod(sd_bus* bus, const std::string& destination, const char* path,
                       const char* interface, const char* member) {
@@ -85,14 +86,12 @@ CallResult getStringProperty(sd_bus* bus, const std::string& destination, const 
 
 BusConnections::BusConnections(std::optional<std::string> address,
                                std::chrono::microseconds callTimeout)
-    : address_(std::move(address)), callTimeout_(callTimeout) {}
+    : address_(std::move(address)), callTimeout_(callTimeout), id_(nextConnectionsId++) {}
 
 sd_bus* BusConnections::forCurrentThread() {
-  const auto self = std::this_thread::get_id();
-  std::unique_lock lock(mutex_);
-  auto& slot = buses_[self];
-  lock.unlock();
-  // Only this thread touches its own slot; map nodes stay where they are.
+  // Destroyed, and so closed, when the thread ends.
+  thread_local std::unordered_map<std::uint64_t, BusPtr> buses;
+  auto& slot = buses[id_];
   if (slot && sd_bus_is_open(slot.get()) > 0) {
     return slot.get();
   }

@@ -3,13 +3,11 @@
 #include <systemd/sd-bus.h>
 
 #include <chrono>
-#include <map>
+#include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 namespace tonvara::mpris {
 
@@ -34,6 +32,8 @@ struct CallResult {
   std::string errorName;
 
   bool ok() const { return code >= 0; }
+  // The bus's own refusal. Compared by name: sd-bus maps a player's plain Failed error to
+  // -EACCES as well.
   bool accessDenied() const;
 };
 
@@ -44,7 +44,8 @@ CallResult getStringProperty(sd_bus* bus, const std::string& destination, const 
                              const char* interface, const char* property, std::string& value);
 
 // One connection per calling thread, opened on first use and reopened after the bus has
-// gone, so that any thread may make calls without sharing an sd-bus object.
+// gone, so that any thread may make calls without sharing an sd-bus object. A thread's
+// connections close when the thread ends.
 class BusConnections {
  public:
   BusConnections(std::optional<std::string> address, std::chrono::microseconds callTimeout);
@@ -55,8 +56,8 @@ class BusConnections {
  private:
   const std::optional<std::string> address_;
   const std::chrono::microseconds callTimeout_;
-  std::mutex mutex_;
-  std::map<std::thread::id, BusPtr> buses_;
+  // Keys this instance's connections in each thread's table; never reused.
+  const std::uint64_t id_;
 };
 
 }  // namespace tonvara::mpris

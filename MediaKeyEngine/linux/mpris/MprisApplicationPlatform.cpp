@@ -1,14 +1,10 @@
 #include "mpris/MprisApplicationPlatform.h"
 
 #include <cerrno>
-#include <map>
 #include <utility>
 
 #include "MediaKeyEngine/MusicController.h"
-#include "mpris/ExecLine.h"
 #include "mpris/MprisPlayerObject.h"
-#include "mpris/ProcessLauncher.h"
-#include "mpris/ProgramPath.h"
 
 namespace tonvara::mpris {
 
@@ -52,28 +48,27 @@ CallResult activate(sd_bus* bus, const std::string& busName) {
 
 MprisApplicationPlatform::MprisApplicationPlatform(Options options)
     : options_(std::move(options)),
-      lookup_(options_.xdgDirs),
       connections_(std::make_shared<BusConnections>(options_.busAddress, options_.callTimeout)) {
   refreshMusicEntryName();
-  // The default application may have changed since it was last looked up.
   directory_ = std::make_unique<PlayerDirectory>(PlayerDirectory::Options{
-      options_.busAddress, options_.callTimeout, [this] { refreshMusicEntryName(); }});
+      options_.busAddress, options_.callTimeout, [this](PlayerDirectory& directory) {
+        // The default application may have changed since it was last looked up, and a new
+        // first player is asked whether it takes calls.
+        refreshMusicEntryName();
+        if (const auto name = musicEntryName(); !name.empty()) {
+          if (const auto players = directory.players(name); !players.empty()) {
+            directory.requestAccessCheck(players.front().owner);
+          }
+        }
+      }});
 }
 
 MprisApplicationPlatform::~MprisApplicationPlatform() { directory_.reset(); }
 
-std::optional<DesktopEntry> MprisApplicationPlatform::resolve(std::string_view bundleID) const {
-  if (bundleID != MusicController::bundleID) {
-    return std::nullopt;
-  }
-  return lookup_.defaultApplication(options_.audioMimeType);
-}
-
 void MprisApplicationPlatform::refreshMusicEntryName() {
-  const auto entry = resolve(MusicController::bundleID);
-  std::string name = entry ? entry->applicationName() : std::string();
+  auto app = defaultApplicationFor(options_.audioMimeType);
   std::lock_guard lock(mutex_);
-  musicEntryName_ = std::move(name);
+  musicEntryName_ = app ? std::move(app->entryName) : std::string();
 }
 
 std::string MprisApplicationPlatform::musicEntryName() const {
@@ -98,25 +93,23 @@ ApplicationPlatform::RunningApplications MprisApplicationPlatform::runningApplic
 }
 
 std::optional<std::string> MprisApplicationPlatform::urlForApplication(std::string_view bundleID) {
-  auto entry = resolve(bundleID);
-  if (!entry) {
+  if (bundleID != MusicController::bundleID) {
     return std::nullopt;
   }
-  {
-    std::lock_guard lock(mutex_);
-    musicEntryName_ = entry->applicationName();
-  }
-  return entry->path;
+  auto app = defaultApplicationFor(options_.audioMimeType);
+  std::lock_guard lock(mutex_);
+  musicEntryName_ = app ? app->entryName : std::string();
+  return app ? std::optional(std::move(app->path)) : std::nullopt;
 }
 
 void MprisApplicationPlatform::openApplication(const std::string& url, bool activates,
                                                OpenCompletion completion) {
-  const auto entry = DesktopEntry::load(url, DesktopEntry::idFromPath(url));
-  if (!entry || !MimeAppsLookup::isLaunchable(*entry)) {
+  const auto entry = readLaunchableEntry(url);
+  if (!entry) {
     completion(nullptr, "not a launchable application: " + url);
     return;
   }
-  const auto running = directory_->players(entry->applicationName());
+  const auto running = directory_->players(entry->entryName);
   if (!running.empty()) {
     if (activates) {
       if (sd_bus* bus = connections_->forCurrentThread()) {
@@ -127,7 +120,7 @@ void MprisApplicationPlatform::openApplication(const std::string& url, bool acti
     return;
   }
   auto handle = std::make_shared<ApplicationHandle>();
-  if (auto error = launch(*entry, handle)) {
+  if (auto error = launch(*entry, url, handle)) {
     completion(nullptr, std::move(error));
     return;
   }
@@ -135,38 +128,22 @@ void MprisApplicationPlatform::openApplication(const std::string& url, bool acti
 }
 
 std::optional<std::string> MprisApplicationPlatform::launch(
-    const DesktopEntry& entry, const std::shared_ptr<ApplicationHandle>& handle) {
-  const std::string name = entry.applicationName();
+    const LaunchableEntry& entry, const std::string& path,
+    const std::shared_ptr<ApplicationHandle>& handle) {
   if (entry.dbusActivatable) {
     sd_bus* bus = connections_->forCurrentThread();
-    const auto result = bus != nullptr ? activate(bus, name) : CallResult{-ENOTCONN, ""};
+    const auto result = bus != nullptr ? activate(bus, entry.entryName) : CallResult{-ENOTCONN, ""};
     if (result.ok()) {
-      directory_->watchLaunch(name, std::nullopt, handle);
+      directory_->watchLaunch(entry.entryName, std::nullopt, handle);
       return std::nullopt;
     }
-    // Exec remains the way in where activation is not set up.
-    if (entry.exec.empty()) {
-      return "activation failed: " + result.errorName;
-    }
+    // Exec remains the way in where activation is not set up; GIO refuses an entry without one.
   }
-  auto arguments = parseExecLine(entry.exec, {entry.icon, entry.name, entry.path});
-  if (!arguments) {
-    return "unusable Exec line: " + entry.exec;
+  const auto spawned = spawnEntry(path, options_.busAddress);
+  if (spawned.pid < 0) {
+    return spawned.error;
   }
-  const auto program = findProgram(arguments->front());
-  if (!program) {
-    return "program not found: " + arguments->front();
-  }
-  arguments->front() = *program;
-  std::map<std::string, std::string> environment;
-  if (options_.busAddress) {
-    environment["DBUS_SESSION_BUS_ADDRESS"] = *options_.busAddress;
-  }
-  const auto pid = spawnProcess(*arguments, environment, entry.workingDirectory);
-  if (!pid) {
-    return "cannot start " + *program;
-  }
-  directory_->watchLaunch(name, *pid, handle);
+  directory_->watchLaunch(entry.entryName, spawned.pid, handle);
   return std::nullopt;
 }
 
@@ -209,19 +186,28 @@ std::optional<bool> MprisApplicationPlatform::isPlayerPlaying(std::string_view b
 }
 
 std::int32_t MprisApplicationPlatform::determinePermissionToAutomate(std::string_view bundleID,
-                                                                     bool /*askUserIfNeeded*/) {
+                                                                     bool askUserIfNeeded) {
   const auto owner = firstPlayer(bundleID);
-  sd_bus* bus = owner ? connections_->forCurrentThread() : nullptr;
+  if (!owner) {
+    return kAutomationProcessNotFound;
+  }
+  if (!askUserIfNeeded) {
+    // Called on the main thread: a hung player must not hold it.
+    directory_->requestAccessCheck(*owner);
+    return directory_->accessStatus(*owner).value_or(kAutomationProcessNotFound);
+  }
+  sd_bus* bus = connections_->forCurrentThread();
   if (bus == nullptr) {
     return kAutomationProcessNotFound;
   }
   std::string identity;
   const auto result =
       getStringProperty(bus, *owner, kMprisPath, kMprisRootInterface, "Identity", identity);
-  if (result.ok()) {
-    return kAutomationGranted;
-  }
-  return result.accessDenied() ? kAutomationNotPermitted : kAutomationProcessNotFound;
+  const std::int32_t status = result.ok()             ? kAutomationGranted
+                              : result.accessDenied() ? kAutomationNotPermitted
+                                                      : kAutomationProcessNotFound;
+  directory_->storeAccessStatus(*owner, status);
+  return status;
 }
 
 }  // namespace tonvara::mpris

@@ -8,22 +8,20 @@
 
 #include "MediaKeyEngine/ApplicationPlatform.h"
 #include "mpris/Bus.h"
-#include "mpris/DesktopEntry.h"
-#include "mpris/MimeAppsLookup.h"
+#include "mpris/DesktopApps.h"
 #include "mpris/PlayerDirectory.h"
-#include "mpris/XdgDirs.h"
 
 namespace tonvara::mpris {
 
 // The music application on a Linux desktop: "com.apple.Music" stands for the desktop's default
 // application for audio, and its running instances are the MPRIS players on the session bus
-// that name its desktop entry.
+// that name its desktop entry. Desktop entries are found through the XDG directories of the
+// environment.
 class MprisApplicationPlatform final : public ApplicationPlatform {
  public:
   struct Options {
     // Nothing: the session bus of the environment.
     std::optional<std::string> busAddress;
-    XdgDirs xdgDirs = XdgDirs::fromEnvironment();
     std::chrono::milliseconds callTimeout{1000};
     std::string audioMimeType = "audio/mpeg";
   };
@@ -45,21 +43,21 @@ class MprisApplicationPlatform final : public ApplicationPlatform {
   void openApplication(const std::string& url, bool activates, OpenCompletion completion) override;
   std::unique_ptr<ScriptableApplication> scriptableApplication(std::string_view bundleID) override;
   std::optional<bool> isPlayerPlaying(std::string_view bundleID) override;
-  // Never prompts: a call the player answers is a grant, a bus policy refusal a denial.
+  // Never prompts: a call the player answers is a grant, a bus policy refusal a denial. Without
+  // `askUserIfNeeded` it never waits: it answers from the last check the directory's thread
+  // made, and asks for a fresh one.
   std::int32_t determinePermissionToAutomate(std::string_view bundleID,
                                              bool askUserIfNeeded) override;
 
  private:
-  std::optional<DesktopEntry> resolve(std::string_view bundleID) const;
   void refreshMusicEntryName();
   std::string musicEntryName() const;
   // The first player of the application, by its unique bus name.
   std::optional<std::string> firstPlayer(std::string_view bundleID) const;
-  std::optional<std::string> launch(const DesktopEntry& entry,
+  std::optional<std::string> launch(const LaunchableEntry& entry, const std::string& path,
                                     const std::shared_ptr<ApplicationHandle>& handle);
 
   const Options options_;
-  const MimeAppsLookup lookup_;
   const std::shared_ptr<BusConnections> connections_;
   mutable std::mutex mutex_;
   std::string musicEntryName_;

@@ -1,45 +1,27 @@
 #include "mpris/PlayerDirectory.h"
 
-#include <poll.h>
 #include <pthread.h>
+#include <signal.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdint>
-#include <ctime>
 #include <system_error>
 #include <utility>
-
-#include "mpris/DesktopEntry.h"
 
 namespace tonvara::mpris {
 
 namespace {
 
-using std::chrono::milliseconds;
+using std::chrono::microseconds;
 
-constexpr milliseconds kReconnectInterval{500};
-constexpr milliseconds kQueryRetryInterval{100};
-constexpr int kQueryAttempts = 3;
-// Without a pidfd a child's end is noticed by polling.
-constexpr milliseconds kChildPollInterval{50};
-// A launch with no process (D-Bus activation) stops being followed after this.
+constexpr microseconds kReconnectInterval{500'000};
+// A launch stops being followed after this, when neither a player nor its end was seen.
 constexpr std::chrono::seconds kLaunchFollowLimit{60};
-
-constexpr const char* kNameOwnerChangedMatch =
-    "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
-    "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
-    "arg0namespace='org.mpris.MediaPlayer2'";
-
-bool isPlayerName(std::string_view name) {
-  return name.size() > kMprisNamePrefix.size() &&
-         name.substr(0, kMprisNamePrefix.size()) == kMprisNamePrefix;
-}
 
 // A descriptor that becomes readable when the process ends; -1 where the kernel has none.
 // (Called through syscall(): glibc 2.36's header lacks C linkage for C++.)
@@ -52,26 +34,26 @@ int openPidfd(pid_t pid) {
 #endif
 }
 
-struct MessageDeleter {
-  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
+// Waits for a child no event loop follows, on a thread of its own, so that it never stays a
+// zombie.
+void reapInBackground(pid_t pid, std::shared_ptr<ApplicationHandle> launch) {
+  try {
+    std::thread([pid, launch = std::move(launch)] {
+      int status = 0;
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      launch->markTerminated();
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to spare: the process is left to become a zombie when it ends.
+  }
+}
+
+std::uint64_t usec(microseconds duration) {
+  return static_cast<std::uint64_t>(std::max<microseconds::rep>(0, duration.count()));
+}
 
 }  // namespace
-
-std::string entryNameFromBusName(const std::string& busName) {
-  std::string name = busName.substr(std::min(busName.size(), kMprisNamePrefix.size()));
-  constexpr std::string_view kInstance = ".instance";
-  const auto dot = name.rfind(kInstance);
-  if (dot != std::string::npos) {
-    const auto digits = std::string_view(name).substr(dot + kInstance.size());
-    if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
-          return std::isdigit(static_cast<unsigned char>(c)) != 0;
-        })) {
-      name.erase(dot);
-    }
-  }
-  return name;
-}
 
 PlayerDirectory::PlayerDirectory(Options options) : options_(std::move(options)) {
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -84,27 +66,12 @@ PlayerDirectory::~PlayerDirectory() {
   if (thread_.joinable()) {
     thread_.join();
   }
-  // Children still running are left to a waiter each, so that none becomes a zombie.
-  for (auto& child : children_) {
-    if (child.pidfd >= 0) {
-      close(child.pidfd);
-    }
-    try {
-      std::thread([pid = child.pid] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-      }).detach();
-    } catch (const std::system_error&) {
-      // No thread to spare: the process is left to become a zombie when it ends.
-    }
-  }
   if (wakeFd_ >= 0) {
     close(wakeFd_);
   }
 }
 
-std::vector<PlayerDirectory::Player> PlayerDirectory::players(const std::string& entryName) const {
+std::vector<Player> PlayerDirectory::players(const std::string& entryName) const {
   std::lock_guard lock(mutex_);
   const auto found = playersByEntry_.find(entryName);
   return found == playersByEntry_.end() ? std::vector<Player>{} : found->second;
@@ -115,17 +82,35 @@ void PlayerDirectory::watchLaunch(const std::string& entryName, std::optional<pi
   {
     std::lock_guard lock(mutex_);
     if (pid) {
-      const int pidfd = openPidfd(*pid);
-      children_.push_back({*pid, pidfd, launch});
+      newChildren_.push_back({*pid, openPidfd(*pid), launch});
     }
     const auto found = playersByEntry_.find(entryName);
     if (found != playersByEntry_.end() && !found->second.empty()) {
       launch->markFinishedLaunching();
     } else {
-      pendingLaunches_.push_back({entryName, std::move(launch), Clock::now()});
+      pendingLaunches_.push_back({entryName, std::move(launch), std::chrono::steady_clock::now()});
     }
   }
   wake();
+}
+
+void PlayerDirectory::requestAccessCheck(const std::string& owner) {
+  {
+    std::lock_guard lock(mutex_);
+    accessRequest_ = owner;
+  }
+  wake();
+}
+
+std::optional<std::int32_t> PlayerDirectory::accessStatus(const std::string& owner) const {
+  std::lock_guard lock(mutex_);
+  const auto found = accessByOwner_.find(owner);
+  return found == accessByOwner_.end() ? std::nullopt : std::optional(found->second);
+}
+
+void PlayerDirectory::storeAccessStatus(const std::string& owner, std::int32_t status) {
+  std::lock_guard lock(mutex_);
+  accessByOwner_[owner] = status;
 }
 
 void PlayerDirectory::wake() {
@@ -137,319 +122,224 @@ void PlayerDirectory::wake() {
 
 void PlayerDirectory::run() {
   pthread_setname_np(pthread_self(), "tonvara-mpris");
-  while (!stopping_.load()) {
-    if (!bus_ && Clock::now() >= nextConnect_ && !connect()) {
-      nextConnect_ = Clock::now() + kReconnectInterval;
+  // sd-event watches children through pidfds, and wants SIGCHLD blocked on its thread.
+  sigset_t child;
+  sigemptyset(&child);
+  sigaddset(&child, SIGCHLD);
+  pthread_sigmask(SIG_BLOCK, &child, nullptr);
+  if (sd_event_new(&event_) >= 0 &&
+      sd_event_add_io(event_, nullptr, wakeFd_, EPOLLIN, &onWake, this) >= 0 &&
+      sd_event_add_post(event_, nullptr, &onPost, this) >= 0) {
+    connect();
+    sd_event_loop(event_);
+  }
+  roster_.reset();
+  sd_bus_slot_unref(filterSlot_);
+  bus_.reset();
+  // Children still running are left to a waiter each.
+  std::lock_guard lock(mutex_);
+  for (auto& [source, child] : watched_) {
+    sd_event_source_disable_unref(source);
+    reapInBackground(child.pid, child.launch);
+  }
+  for (auto& child : newChildren_) {
+    close(child.pidfd);
+    reapInBackground(child.pid, child.launch);
+  }
+  for (auto* source : {reconnectTimer_, expiryTimer_}) {
+    sd_event_source_disable_unref(source);
+  }
+  event_ = sd_event_unref(event_);
+}
+
+void PlayerDirectory::connect() {
+  bus_ = openBus(options_.busAddress, options_.callTimeout);
+  if (bus_ && sd_bus_attach_event(bus_.get(), event_, SD_EVENT_PRIORITY_NORMAL) >= 0 &&
+      sd_bus_add_filter(bus_.get(), &filterSlot_, &onBusMessage, this) >= 0) {
+    roster_ = std::make_unique<PlayerRoster>(bus_.get(), event_,
+                                             [this](const std::string& owner, std::int32_t status) {
+                                               storeAccessStatus(owner, status);
+                                             });
+    if (roster_->start()) {
+      settle();
+      return;
     }
-    if (bus_) {
-      if (processMessages()) {
-        queryDueEntries();
-      } else {
-        disconnect();
-      }
-    }
-    if (changed_) {
-      publish();
-    }
-    reapChildren();
-    if (appeared_) {
-      appeared_ = false;
-      if (options_.onPlayerAppeared) {
-        options_.onPlayerAppeared();
-      }
-    }
-    waitForWork();
   }
   disconnect();
-}
-
-bool PlayerDirectory::processMessages() {
-  int r = 0;
-  while ((r = sd_bus_process(bus_.get(), nullptr)) > 0) {
-  }
-  releaseFinishedQueries();
-  return r >= 0 && sd_bus_is_open(bus_.get()) > 0;
-}
-
-bool PlayerDirectory::connect() {
-  bus_ = openBus(options_.busAddress, options_.callTimeout);
-  if (!bus_) {
-    return false;
-  }
-  // Subscribe before listing, so that no change between the two is missed.
-  if (sd_bus_add_match(bus_.get(), &matchSlot_, kNameOwnerChangedMatch, &onNameOwnerChanged, this) <
-      0) {
-    bus_.reset();
-    return false;
-  }
-  seed();
-  return true;
+  reconnectIn(kReconnectInterval);
 }
 
 void PlayerDirectory::disconnect() {
-  releaseFinishedQueries();
-  for (const auto& [slot, query] : queries_) {
-    sd_bus_slot_unref(slot);
+  if (roster_) {
+    roster_->clear();
+    publish();
+    roster_.reset();
   }
-  queries_.clear();
-  if (matchSlot_ != nullptr) {
-    sd_bus_slot_unref(matchSlot_);
-    matchSlot_ = nullptr;
-  }
-  bus_.reset();
-  if (!names_.empty()) {
-    names_.clear();
-    changed_ = true;
+  filterSlot_ = sd_bus_slot_unref(filterSlot_);
+  if (bus_) {
+    sd_bus_detach_event(bus_.get());
+    bus_.reset();
   }
 }
 
-void PlayerDirectory::seed() {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  sd_bus_message* raw = nullptr;
-  const int r = sd_bus_call_method(bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                   "org.freedesktop.DBus", "ListNames", &error, &raw, "");
-  std::unique_ptr<sd_bus_message, MessageDeleter> reply(raw);
-  sd_bus_error_free(&error);
-  if (r < 0) {
-    return;
-  }
-  std::vector<std::string> players;
-  if (sd_bus_message_enter_container(raw, 'a', "s") > 0) {
-    const char* name = nullptr;
-    while (sd_bus_message_read_basic(raw, 's', &name) > 0) {
-      if (isPlayerName(name)) {
-        players.emplace_back(name);
-      }
-    }
-  }
-  for (const auto& name : players) {
-    sd_bus_error ownerError = SD_BUS_ERROR_NULL;
-    sd_bus_message* ownerReply = nullptr;
-    const int found = sd_bus_call_method(
-        bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "GetNameOwner", &ownerError, &ownerReply, "s", name.c_str());
-    std::unique_ptr<sd_bus_message, MessageDeleter> ownedReply(ownerReply);
-    sd_bus_error_free(&ownerError);
-    const char* owner = nullptr;
-    if (found >= 0 && sd_bus_message_read(ownerReply, "s", &owner) > 0) {
-      nameOwnerChanged(name, owner);
-    }
-  }
-}
-
-int PlayerDirectory::onNameOwnerChanged(sd_bus_message* message, void* userdata,
-                                        sd_bus_error* /*error*/) {
-  const char* name = nullptr;
-  const char* oldOwner = nullptr;
-  const char* newOwner = nullptr;
-  if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) >= 0 && isPlayerName(name)) {
-    static_cast<PlayerDirectory*>(userdata)->nameOwnerChanged(name, newOwner);
-  }
-  return 0;
-}
-
-void PlayerDirectory::nameOwnerChanged(const std::string& name, const std::string& newOwner) {
-  changed_ = true;
-  if (newOwner.empty()) {
-    names_.erase(name);
-    return;
-  }
-  // Until DesktopEntry is read the bus name stands in for it; it usually agrees.
-  NameRecord record;
-  record.owner = newOwner;
-  record.entryName = entryNameFromBusName(name);
-  record.nextQuery = Clock::now();
-  record.generation = ++nextGeneration_;
-  names_[name] = std::move(record);
-  appeared_ = true;
-}
-
-void PlayerDirectory::queryDueEntries() {
-  // Asked without waiting, so that a hung player cannot hold up the picture of the others.
-  const auto now = Clock::now();
-  for (auto& [name, record] : names_) {
-    if (record.entryConfirmed || record.queryInFlight || record.queryAttempts >= kQueryAttempts ||
-        record.nextQuery > now) {
-      continue;
-    }
-    ++record.queryAttempts;
-    sd_bus_slot* slot = nullptr;
-    if (sd_bus_call_method_async(bus_.get(), &slot, record.owner.c_str(), kMprisPath,
-                                 "org.freedesktop.DBus.Properties", "Get", &onDesktopEntryReply,
-                                 this, "ss", kMprisRootInterface, "DesktopEntry") < 0) {
-      record.nextQuery = now + kQueryRetryInterval;
-      continue;
-    }
-    record.queryInFlight = true;
-    queries_[slot] = Query{name, record.generation};
-  }
-}
-
-int PlayerDirectory::onDesktopEntryReply(sd_bus_message* reply, void* userdata,
-                                         sd_bus_error* /*error*/) {
-  auto* self = static_cast<PlayerDirectory*>(userdata);
-  self->desktopEntryReplied(sd_bus_get_current_slot(sd_bus_message_get_bus(reply)), reply);
-  return 0;
-}
-
-void PlayerDirectory::desktopEntryReplied(sd_bus_slot* slot, sd_bus_message* reply) {
-  const auto query = queries_.find(slot);
-  if (query == queries_.end()) {
-    return;
-  }
-  // The slot is released after dispatching, not inside its own callback.
-  finishedQueries_.push_back(slot);
-  const auto record = names_.find(query->second.name);
-  const bool current =
-      record != names_.end() && record->second.generation == query->second.generation;
-  queries_.erase(query);
-  if (!current) {
-    return;
-  }
-  auto& name = record->second;
-  name.queryInFlight = false;
-  const sd_bus_error* error = sd_bus_message_get_error(reply);
-  const char* entry = nullptr;
-  if (error == nullptr && sd_bus_message_read(reply, "v", "s", &entry) >= 0) {
-    name.entryConfirmed = true;
-    if (entry != nullptr && *entry != '\0' && normalizedEntryName(entry) != name.entryName) {
-      name.entryName = normalizedEntryName(entry);
-      changed_ = true;
-    }
-    return;
-  }
-  const bool definitive =
-      error != nullptr && (sd_bus_error_has_name(error, SD_BUS_ERROR_ACCESS_DENIED) ||
-                           sd_bus_error_has_name(error, SD_BUS_ERROR_UNKNOWN_PROPERTY) ||
-                           sd_bus_error_has_name(error, SD_BUS_ERROR_INVALID_ARGS));
-  if (definitive) {
-    // The bus name's suggestion stays.
-    name.entryConfirmed = true;
+void PlayerDirectory::reconnectIn(microseconds delay) {
+  if (reconnectTimer_ == nullptr) {
+    sd_event_add_time_relative(event_, &reconnectTimer_, CLOCK_MONOTONIC, usec(delay), 0,
+                               &onReconnect, this);
   } else {
-    name.nextQuery = Clock::now() + kQueryRetryInterval;
+    sd_event_source_set_time_relative(reconnectTimer_, usec(delay));
+    sd_event_source_set_enabled(reconnectTimer_, SD_EVENT_ONESHOT);
   }
 }
 
-void PlayerDirectory::releaseFinishedQueries() {
-  for (sd_bus_slot* slot : finishedQueries_) {
-    sd_bus_slot_unref(slot);
+int PlayerDirectory::onReconnect(sd_event_source* /*source*/, std::uint64_t /*usec*/,
+                                 void* userdata) {
+  auto* self = static_cast<PlayerDirectory*>(userdata);
+  self->disconnect();
+  self->connect();
+  return 0;
+}
+
+int PlayerDirectory::onBusMessage(sd_bus_message* message, void* userdata,
+                                  sd_bus_error* /*error*/) {
+  if (sd_bus_message_is_signal(message, "org.freedesktop.DBus.Local", "Disconnected") > 0) {
+    // Not from inside the connection's own dispatch: on the next loop pass.
+    static_cast<PlayerDirectory*>(userdata)->reconnectIn(microseconds(0));
   }
-  finishedQueries_.clear();
+  return 0;
+}
+
+int PlayerDirectory::onWake(sd_event_source* /*source*/, int fd, std::uint32_t /*events*/,
+                            void* userdata) {
+  std::uint64_t count = 0;
+  [[maybe_unused]] const auto got = read(fd, &count, sizeof count);
+  auto* self = static_cast<PlayerDirectory*>(userdata);
+  if (self->stopping_.load()) {
+    return sd_event_exit(self->event_, 0);
+  }
+  self->takeRequests();
+  return 0;
+}
+
+void PlayerDirectory::takeRequests() {
+  std::vector<Child> children;
+  std::optional<std::string> access;
+  {
+    std::lock_guard lock(mutex_);
+    children.swap(newChildren_);
+    access.swap(accessRequest_);
+  }
+  for (auto& child : children) {
+    watchChild(std::move(child));
+  }
+  if (access && roster_) {
+    roster_->checkAccess(*access);
+  }
+  armLaunchExpiry();
+}
+
+void PlayerDirectory::watchChild(Child child) {
+  sd_event_source* source = nullptr;
+  if (child.pidfd >= 0 &&
+      sd_event_add_child_pidfd(event_, &source, child.pidfd, WEXITED, &onChild, this) >= 0) {
+    sd_event_source_set_child_pidfd_own(source, 1);
+    watched_[source] = std::move(child);
+    return;
+  }
+  if (child.pidfd >= 0) {
+    close(child.pidfd);
+  }
+  reapInBackground(child.pid, std::move(child.launch));
+}
+
+int PlayerDirectory::onChild(sd_event_source* source, const siginfo_t* /*info*/, void* userdata) {
+  auto* self = static_cast<PlayerDirectory*>(userdata);
+  const auto found = self->watched_.find(source);
+  if (found == self->watched_.end()) {
+    return 0;
+  }
+  // The launch is over: a process that ends before its player appears was never up.
+  const auto launch = found->second.launch;
+  launch->markTerminated();
+  {
+    std::lock_guard lock(self->mutex_);
+    std::erase_if(self->pendingLaunches_,
+                  [&](const PendingLaunch& pending) { return pending.launch == launch; });
+  }
+  // sd-event reaps the child once this returns; the source is freed after that.
+  self->endedChildren_.push_back(source);
+  self->watched_.erase(found);
+  return 0;
+}
+
+void PlayerDirectory::armLaunchExpiry() {
+  std::optional<std::chrono::steady_clock::time_point> first;
+  {
+    std::lock_guard lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(pendingLaunches_, [&](const PendingLaunch& pending) {
+      return now - pending.started >= kLaunchFollowLimit;
+    });
+    for (const auto& pending : pendingLaunches_) {
+      first = first ? std::min(*first, pending.started) : pending.started;
+    }
+  }
+  if (!first) {
+    return;
+  }
+  const auto delay = std::chrono::duration_cast<microseconds>(*first + kLaunchFollowLimit -
+                                                              std::chrono::steady_clock::now());
+  if (expiryTimer_ == nullptr) {
+    sd_event_add_time_relative(event_, &expiryTimer_, CLOCK_MONOTONIC, usec(delay), 0,
+                               &onLaunchExpired, this);
+  } else {
+    sd_event_source_set_time_relative(expiryTimer_, usec(delay));
+    sd_event_source_set_enabled(expiryTimer_, SD_EVENT_ONESHOT);
+  }
+}
+
+int PlayerDirectory::onLaunchExpired(sd_event_source* /*source*/, std::uint64_t /*usec*/,
+                                     void* userdata) {
+  static_cast<PlayerDirectory*>(userdata)->armLaunchExpiry();
+  return 0;
+}
+
+int PlayerDirectory::onPost(sd_event_source* /*source*/, void* userdata) {
+  static_cast<PlayerDirectory*>(userdata)->settle();
+  return 0;
+}
+
+void PlayerDirectory::settle() {
+  for (auto* source : endedChildren_) {
+    sd_event_source_unref(source);
+  }
+  endedChildren_.clear();
+  if (roster_ && roster_->takeChanged()) {
+    publish();
+    if (options_.onPlayersChanged) {
+      options_.onPlayersChanged(*this);
+    }
+  }
 }
 
 void PlayerDirectory::publish() {
-  changed_ = false;
-  // Owners in the order they were first seen; each owner once per entry name.
-  std::vector<std::pair<const NameRecord*, const OwnerRecord*>> ordered;
-  std::map<std::string, bool> liveOwners;
-  for (const auto& [name, record] : names_) {
-    auto& owner = owners_[record.owner];
-    if (!owner.handle) {
-      owner.handle = std::make_shared<ApplicationHandle>(true);
-      owner.sequence = nextSequence_++;
-    }
-    liveOwners[record.owner] = true;
-    ordered.emplace_back(&record, &owner);
-  }
-  std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
-    return a.second->sequence < b.second->sequence;
-  });
-  std::unordered_map<std::string, std::vector<Player>> byEntry;
-  for (const auto& [record, owner] : ordered) {
-    auto& list = byEntry[record->entryName];
-    const bool listed = std::any_of(list.begin(), list.end(), [&](const Player& player) {
-      return player.owner == record->owner;
-    });
-    if (!listed) {
-      list.push_back({record->owner, owner->handle});
-    }
-  }
-  for (auto it = owners_.begin(); it != owners_.end();) {
-    if (liveOwners.count(it->first) == 0) {
-      it->second.handle->markTerminated();
-      it = owners_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-
+  auto byEntry = roster_->players();
   std::lock_guard lock(mutex_);
   playersByEntry_ = std::move(byEntry);
-  const auto now = Clock::now();
   std::erase_if(pendingLaunches_, [&](const PendingLaunch& pending) {
     const auto found = playersByEntry_.find(pending.entryName);
-    if (found != playersByEntry_.end() && !found->second.empty()) {
-      pending.launch->markFinishedLaunching();
-      return true;
-    }
-    return now - pending.started > kLaunchFollowLimit;
-  });
-}
-
-void PlayerDirectory::reapChildren() {
-  std::lock_guard lock(mutex_);
-  std::erase_if(children_, [this](Child& child) {
-    int status = 0;
-    const pid_t reaped = waitpid(child.pid, &status, WNOHANG);
-    if (reaped == 0 || (reaped < 0 && errno == EINTR)) {
+    if (found == playersByEntry_.end() || found->second.empty()) {
       return false;
     }
-    child.launch->markTerminated();
-    std::erase_if(pendingLaunches_,
-                  [&](const PendingLaunch& pending) { return pending.launch == child.launch; });
-    if (child.pidfd >= 0) {
-      close(child.pidfd);
-    }
+    pending.launch->markFinishedLaunching();
     return true;
   });
-}
-
-void PlayerDirectory::waitForWork() {
-  std::vector<pollfd> fds;
-  fds.push_back({wakeFd_, POLLIN, 0});
-  if (bus_) {
-    fds.push_back(
-        {sd_bus_get_fd(bus_.get()), static_cast<short>(sd_bus_get_events(bus_.get())), 0});
-  }
-  auto deadline = Clock::now() + std::chrono::seconds(5);
-  if (!bus_) {
-    deadline = std::min(deadline, nextConnect_);
-  } else {
-    std::uint64_t busTimeout = 0;
-    if (sd_bus_get_timeout(bus_.get(), &busTimeout) >= 0 && busTimeout != UINT64_MAX) {
-      timespec now{};
-      clock_gettime(CLOCK_MONOTONIC, &now);
-      const auto nowUsec = static_cast<std::uint64_t>(now.tv_sec) * 1000000U +
-                           static_cast<std::uint64_t>(now.tv_nsec) / 1000U;
-      const auto left = busTimeout > nowUsec ? busTimeout - nowUsec : 0;
-      deadline = std::min(deadline, Clock::now() + std::chrono::microseconds(left));
-    }
-    for (const auto& [name, record] : names_) {
-      if (!record.entryConfirmed && !record.queryInFlight &&
-          record.queryAttempts < kQueryAttempts) {
-        deadline = std::min(deadline, record.nextQuery);
-      }
-    }
-  }
-  {
-    std::lock_guard lock(mutex_);
-    for (const auto& child : children_) {
-      if (child.pidfd >= 0) {
-        fds.push_back({child.pidfd, POLLIN, 0});
-      } else {
-        deadline = std::min(deadline, Clock::now() + kChildPollInterval);
-      }
-    }
-    if (!pendingLaunches_.empty()) {
-      deadline = std::min(deadline, Clock::now() + std::chrono::seconds(1));
-    }
-  }
-  const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-  const int timeout = static_cast<int>(std::max<milliseconds::rep>(0, left.count() + 1));
-  if (poll(fds.data(), fds.size(), timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const auto got = read(wakeFd_, &count, sizeof count);
-  }
+  std::erase_if(accessByOwner_, [&](const auto& answer) {
+    return std::none_of(playersByEntry_.begin(), playersByEntry_.end(), [&](const auto& entry) {
+      return std::any_of(entry.second.begin(), entry.second.end(),
+                         [&](const Player& player) { return player.owner == answer.first; });
+    });
+  });
 }
 
 }  // namespace tonvara::mpris

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <systemd/sd-event.h>
 
 #include <atomic>
 #include <chrono>
@@ -12,31 +13,26 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "mpris/ApplicationHandle.h"
 #include "mpris/Bus.h"
+#include "mpris/PlayerRoster.h"
 
 namespace tonvara::mpris {
 
-// Keeps a local picture of the MPRIS players on the bus, so that "is it running?" costs no
-// bus round trip. A thread of its own holds its own connection: it subscribes to name
-// changes, then lists the players present, reads each one's DesktopEntry, and follows every
-// change after that. It also follows launches: a launch has finished when a player of its
-// entry appears, and has terminated when its process ends first; started processes are reaped.
+// Keeps a local picture of the MPRIS players on the bus, so that "is it running?" and "may it be
+// driven?" cost no bus round trip. A thread of its own sleeps in an event loop (sd-event) until
+// the bus, a child process or a caller has something for it. It follows launches: a launch has
+// finished when a player of its entry appears, and has terminated when its process ends first;
+// started processes are reaped.
 class PlayerDirectory {
  public:
-  struct Player {
-    std::string owner;  // unique bus name; one per connection, however many names it owns
-    std::shared_ptr<ApplicationHandle> handle;
-  };
-
   struct Options {
     std::optional<std::string> busAddress;
     std::chrono::microseconds callTimeout{std::chrono::seconds(1)};
-    // Called on the directory's thread whenever a player appears.
-    std::function<void()> onPlayerAppeared;
+    // Called on the directory's thread whenever players come, go or name their entry.
+    std::function<void(PlayerDirectory&)> onPlayersChanged;
   };
 
   explicit PlayerDirectory(Options options);
@@ -50,32 +46,18 @@ class PlayerDirectory {
   // Follows a launch of `entryName`; `pid`, when given, is a child process to reap.
   void watchLaunch(const std::string& entryName, std::optional<pid_t> pid,
                    std::shared_ptr<ApplicationHandle> launch);
+  // Asks the player `owner`, later and on the directory's thread, whether it takes calls; one
+  // such question is on its way at a time.
+  void requestAccessCheck(const std::string& owner);
+  // The last answer `owner` gave (see PlayerRoster::AccessAnswer), if any.
+  std::optional<std::int32_t> accessStatus(const std::string& owner) const;
+  void storeAccessStatus(const std::string& owner, std::int32_t status);
 
  private:
-  using Clock = std::chrono::steady_clock;
-
-  struct NameRecord {
-    std::string owner;
-    std::string entryName;  // from the bus name until DesktopEntry has been read
-    bool entryConfirmed = false;
-    bool queryInFlight = false;
-    int queryAttempts = 0;
-    Clock::time_point nextQuery{};
-    std::uint64_t generation = 0;
-  };
-  // A DesktopEntry read on its way; its reply only counts for the record it was sent for.
-  struct Query {
-    std::string name;
-    std::uint64_t generation = 0;
-  };
-  struct OwnerRecord {
-    std::shared_ptr<ApplicationHandle> handle;
-    std::uint64_t sequence = 0;
-  };
   struct PendingLaunch {
     std::string entryName;
     std::shared_ptr<ApplicationHandle> launch;
-    Clock::time_point started;
+    std::chrono::steady_clock::time_point started;
   };
   struct Child {
     pid_t pid = -1;
@@ -84,48 +66,45 @@ class PlayerDirectory {
   };
 
   void run();
-  bool connect();
-  bool processMessages();
+  void connect();
   void disconnect();
-  void seed();
-  void queryDueEntries();
-  static int onDesktopEntryReply(sd_bus_message* reply, void* userdata, sd_bus_error* error);
-  void desktopEntryReplied(sd_bus_slot* slot, sd_bus_message* reply);
-  void releaseFinishedQueries();
+  void reconnectIn(std::chrono::microseconds delay);
+  void takeRequests();
+  void watchChild(Child child);
+  void armLaunchExpiry();
+  void settle();
   void publish();
-  void reapChildren();
-  void waitForWork();
+  static int onWake(sd_event_source* source, int fd, std::uint32_t events, void* userdata);
+  static int onPost(sd_event_source* source, void* userdata);
+  static int onReconnect(sd_event_source* source, std::uint64_t usec, void* userdata);
+  static int onLaunchExpired(sd_event_source* source, std::uint64_t usec, void* userdata);
+  static int onChild(sd_event_source* source, const siginfo_t* info, void* userdata);
+  static int onBusMessage(sd_bus_message* message, void* userdata, sd_bus_error* error);
   void wake();
-  static int onNameOwnerChanged(sd_bus_message* message, void* userdata, sd_bus_error* error);
-  void nameOwnerChanged(const std::string& name, const std::string& newOwner);
 
   const Options options_;
   std::atomic<bool> stopping_{false};
   int wakeFd_ = -1;
 
   // The directory thread's own state.
+  sd_event* event_ = nullptr;
   BusPtr bus_;
-  sd_bus_slot* matchSlot_ = nullptr;
-  Clock::time_point nextConnect_{};
-  std::map<std::string, NameRecord> names_;
-  std::uint64_t nextGeneration_ = 0;
-  std::map<sd_bus_slot*, Query> queries_;
-  std::vector<sd_bus_slot*> finishedQueries_;
-  std::map<std::string, OwnerRecord> owners_;
-  std::uint64_t nextSequence_ = 0;
-  bool changed_ = false;
-  bool appeared_ = false;
+  sd_bus_slot* filterSlot_ = nullptr;
+  sd_event_source* reconnectTimer_ = nullptr;
+  sd_event_source* expiryTimer_ = nullptr;
+  std::unique_ptr<PlayerRoster> roster_;
+  std::map<sd_event_source*, Child> watched_;
+  std::vector<sd_event_source*> endedChildren_;
 
   // Shared with callers.
   mutable std::mutex mutex_;
-  std::unordered_map<std::string, std::vector<Player>> playersByEntry_;
+  PlayersByEntry playersByEntry_;
   std::vector<PendingLaunch> pendingLaunches_;
-  std::vector<Child> children_;
+  std::vector<Child> newChildren_;
+  std::optional<std::string> accessRequest_;
+  std::map<std::string, std::int32_t> accessByOwner_;
 
   std::thread thread_;
 };
-
-// The entry name a player's bus name suggests: "org.mpris.MediaPlayer2.vlc.instance42" → "vlc".
-std::string entryNameFromBusName(const std::string& busName);
 
 }  // namespace tonvara::mpris

@@ -1,62 +1,50 @@
 #pragma once
 
-#include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <memory>
-#include <optional>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
-
-#include "DbusSession.h"
-#include "Mpv.h"
-#include "mpris/MprisApplicationPlatform.h"
-#include "mpris/XdgDirs.h"
 
 namespace tonvara::testing {
 
 // A directory under /tmp removed with everything in it when the object goes.
 class TemporaryDirectory {
  public:
-  TemporaryDirectory();
-  ~TemporaryDirectory();
+  TemporaryDirectory() {
+    if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  }
+  ~TemporaryDirectory() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
   TemporaryDirectory(const TemporaryDirectory&) = delete;
   TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
   const std::string& path() const { return path_; }
 
  private:
-  std::string path_;
+  std::string path_ = "/tmp/tonvara-mpris-XXXXXX";
 };
 
-// Writes `contents` to `path`, creating the directories on the way.
-void writeFile(const std::string& path, const std::string& contents);
+inline void writeFile(const std::string& path, const std::string& contents) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::trunc) << contents;
+}
 
-// XDG directories that all lie under `root` (config, etc, data, share), so that no file of
-// the machine takes part.
-mpris::XdgDirs isolatedXdgDirs(const std::string& root);
-
-// Child processes of this test that have ended but were never reaped.
-int zombieChildren();
-
-// A private bus, a tone to play, and a desktop where mpv is the default audio application.
-// Anything that ends up owning an MPRIS name on the bus is killed when the test ends.
-class MprisBusTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  // Installs an application entry (data/applications/ID) and makes it the audio default.
-  void installDefaultPlayer(const std::string& id, const std::string& desktopEntryBody);
-  // The Exec line of the usual mpv entry, playing the tone (paused when asked).
-  std::string mpvExecLine(bool paused = false) const;
-  std::unique_ptr<mpris::MprisApplicationPlatform> makePlatform() const;
-  std::unique_ptr<Mpv> startMpv(const std::vector<std::string>& extraArguments = {}) const;
-  // The extra bus policy for this fixture's bus.
-  virtual std::string busPolicy() const { return ""; }
-
-  std::unique_ptr<TemporaryDirectory> directory_;
-  std::unique_ptr<DbusSession> bus_;
-  std::string tone_;
-  mpris::XdgDirs xdg_;
+// The process's XDG directories, set on first use (GIO reads XDG_* once per process).
+struct XdgDirs {
+  std::string configHome, dataHome;
 };
+inline const XdgDirs& privateXdgDirs() {
+  static const TemporaryDirectory root;
+  static const XdgDirs dirs = [] {
+    for (const char* name : {"CONFIG_HOME", "CONFIG_DIRS", "DATA_HOME", "DATA_DIRS"}) {
+      setenv((std::string("XDG_") + name).c_str(), (root.path() + "/" + name).c_str(), 1);
+    }
+    return XdgDirs{root.path() + "/CONFIG_HOME", root.path() + "/DATA_HOME"};
+  }();
+  return dirs;
+}
 
 }  // namespace tonvara::testing
