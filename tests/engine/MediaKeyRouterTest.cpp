@@ -1,382 +1,210 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <future>
-#include <memory>
-#include <mutex>
-#include <string>
+#include <random>
 #include <thread>
-#include <utility>
-#include <vector>
 
-#include "FakeApplicationPlatform.h"
 #include "FakeEngine.h"
-#include "FakeEventTapPlatform.h"
-#include "MediaKeyEngine/MediaKeyRouter.h"
 #include "ThreadCensus.h"
-#include "VirtualClock.h"
 
 namespace tonvara::testing {
 namespace {
 
-using namespace std::chrono_literals;
-using Access = MusicController::AutomationAccess;
-
 constexpr auto kLaunch = WhenNotRunning::launchMusic;
 constexpr auto kPass = WhenNotRunning::passThrough;
 
-// A router over the fakes that also keeps a handle on its tap, so a test can install the tap
-// whatever the settings say.
-struct RouterRig {
-  explicit RouterRig(EngineSettings settings) {
-    auto ownedTap = std::make_unique<MediaKeyTap>(taps);
-    tap = ownedTap.get();
-    router = std::make_unique<MediaKeyRouter>(settings, std::move(ownedTap),
-                                              makeFakeMusicController(apps, clock));
+TEST(EngineSettings, StoredTextsRoundTripExactly) {
+  EXPECT_EQ(whenNotRunningFromRawValue("launchMusic"), kLaunch);
+  EXPECT_EQ(whenNotRunningFromRawValue(rawValue(kPass)), kPass);
+  for (const char* text : {"LaunchMusic", "passthrough", " passThrough", ""}) {
+    EXPECT_FALSE(whenNotRunningFromRawValue(text)) << text;
   }
+}
 
-  PostOutcome press(std::int64_t code) { return taps->postMediaKey(code, true); }
-
-  VirtualClock clock;
-  std::shared_ptr<FakeEventTapPlatform> taps = std::make_shared<FakeEventTapPlatform>();
-  std::shared_ptr<FakeApplicationPlatform> apps = std::make_shared<FakeApplicationPlatform>();
-  MediaKeyTap* tap = nullptr;  // owned by the router
-  std::unique_ptr<MediaKeyRouter> router;
-};
-
-// Collects what the router tells its observer; called on the tap thread.
-class EventLog {
- public:
-  MediaKeyRouter::OnEvent observer() {
-    return [this](MediaKey key, bool taken) {
-      std::lock_guard lock(mutex_);
-      events_.emplace_back(key, taken);
-    };
-  }
-  std::vector<std::pair<MediaKey, bool>> events() const {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::pair<MediaKey, bool>> events_;
-};
-
-struct KeyCase {
-  std::int64_t code;
-  MediaKey key;
-  const char* command;
-};
-constexpr KeyCase kKeys[] = {{16, MediaKey::playPause, "playpause"},
-                             {17, MediaKey::next, "nextTrack"},
-                             {18, MediaKey::previous, "previousTrack"}};
-
-struct DecisionRow {
-  bool enabled;
-  bool denied;
-  bool running;
-  WhenNotRunning whenNotRunning;
-  bool taken;
-  bool asksWhetherRunning;
-};
-
-// Every combination of the four inputs.
-constexpr DecisionRow kDecisions[] = {
-    {false, false, false, kLaunch, false, false}, {false, false, false, kPass, false, false},
-    {false, false, true, kLaunch, false, false},  {false, false, true, kPass, false, false},
-    {false, true, false, kLaunch, false, false},  {false, true, false, kPass, false, false},
-    {false, true, true, kLaunch, false, false},   {false, true, true, kPass, false, false},
-    {true, true, false, kLaunch, false, false},   {true, true, false, kPass, false, false},
-    {true, true, true, kLaunch, false, false},    {true, true, true, kPass, false, false},
-    {true, false, true, kLaunch, true, true},     {true, false, true, kPass, true, true},
-    {true, false, false, kPass, false, true},     {true, false, false, kLaunch, true, true},
-};
-
-TEST(MediaKeyRouterDecision, FollowsTheTableForEveryKeyWithAndWithoutAnObserver) {
-  for (const auto& row : kDecisions) {
-    for (const auto& keyCase : kKeys) {
+TEST(MediaKeyRouter, DecidesEveryKeyByTheTableAndTellsTheObserver) {
+  struct Row {
+    bool enabled, denied, running;
+    WhenNotRunning whenNotRunning;
+    bool taken;
+  };
+  for (const auto& row :
+       {Row{false, false, true, kLaunch, false}, Row{false, false, false, kLaunch, false},
+        Row{true, true, true, kLaunch, false}, Row{true, true, false, kLaunch, false},
+        Row{true, false, true, kPass, true}, Row{true, false, true, kLaunch, true},
+        Row{true, false, false, kPass, false}, Row{true, false, false, kLaunch, true}}) {
+    for (const auto& [code, command] :
+         {std::pair{16, "playpause"}, std::pair{17, "nextTrack"}, std::pair{18, "previousTrack"}}) {
       for (const bool observed : {false, true}) {
-        SCOPED_TRACE(::testing::Message()
-                     << "enabled " << row.enabled << ", denied " << row.denied << ", running "
-                     << row.running << ", " << rawValue(row.whenNotRunning) << ", "
-                     << debugName(keyCase.key) << (observed ? ", observed" : ""));
-        RouterRig rig(EngineSettings(row.enabled, row.whenNotRunning));
-        rig.apps->setRunning(row.running);
-        rig.apps->setAutomationStatus(row.denied ? kAutomationNotPermitted : kAutomationGranted);
-        rig.router->refreshAutomationStatus();
-        ASSERT_EQ(rig.router->isAutomationDenied(), row.denied);
-        ASSERT_TRUE(rig.tap->start());
-        EventLog log;
+        SCOPED_TRACE(::testing::Message() << row.enabled << row.denied << row.running
+                                          << rawValue(row.whenNotRunning) << code << observed);
+        // The tap is started directly, so disabled settings still meet a decision.
+        FakeEngine engine(EngineSettings(row.enabled, row.whenNotRunning));
+        auto tap = std::make_unique<MediaKeyTap>(engine.taps);
+        ASSERT_TRUE(tap->start());
+        engine.router =
+            std::make_unique<MediaKeyRouter>(engine.router->settings(), std::move(tap),
+                                             makeFakeMusicController(engine.apps, engine.clock));
+        engine.apps->setRunning(row.running);
+        engine.apps->setAutomationStatus(row.denied ? kAutomationNotPermitted : kAutomationGranted);
+        engine.router->refreshAutomationStatus();
+        std::vector<std::pair<MediaKey, bool>> events;
         if (observed) {
-          rig.router->setOnEvent(log.observer());
+          engine.router->setOnEvent(
+              [&](MediaKey key, bool taken) { events.emplace_back(key, taken); });
         }
-        const int queriesBefore = rig.apps->runningQueries();
-
-        EXPECT_EQ(rig.press(keyCase.code),
+        const int queries = engine.apps->runningQueries();
+        EXPECT_EQ(engine.taps->postMediaKey(code, true),
                   row.taken ? PostOutcome::swallowed : PostOutcome::passed);
-        EXPECT_EQ(rig.apps->runningQueries() - queriesBefore, row.asksWhetherRunning ? 1 : 0);
-        // The answer comes before any work has run.
-        EXPECT_EQ(rig.clock.pendingJobs(), row.taken ? 1U : 0U);
-        EXPECT_TRUE(rig.apps->commands().empty());
+        EXPECT_EQ(engine.apps->runningQueries() - queries, row.enabled && !row.denied ? 1 : 0);
+        EXPECT_TRUE(engine.apps->commands().empty());  // answered before any work ran
+        engine.clock.runUntilIdle();
+        EXPECT_EQ(engine.apps->commands(),
+                  row.taken ? std::vector<std::string>{command} : std::vector<std::string>{});
+        EXPECT_EQ(engine.apps->launches(), row.taken && !row.running ? 1 : 0);
         if (observed) {
-          EXPECT_EQ(log.events(), (std::vector{std::pair{keyCase.key, row.taken}}));
+          EXPECT_EQ(events, (std::vector{std::pair{*mediaKeyFromKeyCode(code), row.taken}}));
         }
-
-        rig.clock.runUntilIdle();
-        EXPECT_EQ(rig.apps->commands(), row.taken ? std::vector<std::string>{keyCase.command}
-                                                  : std::vector<std::string>{});
-        EXPECT_EQ(rig.apps->launches(), row.taken && !row.running ? 1 : 0);
       }
     }
   }
 }
 
-TEST(MediaKeyRouterDecision, LaunchMusicQueuesOneLaunchThenCommandJobPerKey) {
-  RouterRig rig(EngineSettings(true, kLaunch));
-  ASSERT_TRUE(rig.router->activate());
-  rig.apps->setLaunchOutcome(LaunchOutcome::openError);
-  for (const auto& keyCase : kKeys) {
-    EXPECT_EQ(rig.press(keyCase.code), PostOutcome::swallowed);
-  }
-  EXPECT_EQ(rig.clock.pendingJobs(), 3U);
-  rig.clock.runUntilIdle();
-  // A key stays taken even when the launch fails.
-  EXPECT_EQ(rig.apps->launches(), 3);
-  EXPECT_TRUE(rig.apps->commands().empty());
-}
-
-TEST(MediaKeyRouterAutomation, DeniedPassesKeysEvenWithMusicRunningUntilACheckGrantsIt) {
-  RouterRig rig(EngineSettings(true, kLaunch));
-  rig.apps->setRunning(true);
-  rig.apps->setAutomationStatus(kAutomationNotPermitted);
-  ASSERT_TRUE(rig.router->activate());
-  EXPECT_TRUE(rig.router->isAutomationDenied());
-  EXPECT_EQ(rig.press(16), PostOutcome::passed);
-
-  // Decisions read the cached answer; they never check again themselves.
-  rig.apps->setAutomationStatus(kAutomationGranted);
-  EXPECT_EQ(rig.press(16), PostOutcome::passed);
-  EXPECT_EQ(rig.clock.pendingJobs(), 0U);
-
-  rig.router->refreshAutomationStatus();
-  EXPECT_FALSE(rig.router->isAutomationDenied());
-  EXPECT_EQ(rig.press(16), PostOutcome::swallowed);
-}
-
-TEST(MediaKeyRouterAutomation, AnUndeterminedAnswerKeepsTheLastDefiniteOne) {
-  RouterRig rig(EngineSettings(true, kPass));
-  rig.apps->setRunning(true);
-  rig.apps->setAutomationStatus(kAutomationNotPermitted);
-  ASSERT_TRUE(rig.router->activate());
-
-  for (const std::int32_t status : {-600, -1744, 1}) {
-    rig.apps->setAutomationStatus(status);
-    rig.router->refreshAutomationStatus();
-    EXPECT_TRUE(rig.router->activate());
-    EXPECT_TRUE(rig.router->isAutomationDenied()) << status;
-    EXPECT_EQ(rig.press(17), PostOutcome::passed) << status;
-  }
-
-  rig.apps->setAutomationStatus(kAutomationGranted);
-  EXPECT_TRUE(rig.router->activate());
-  for (const std::int32_t status : {-600, -1744, 1}) {
-    rig.apps->setAutomationStatus(status);
-    rig.router->refreshAutomationStatus();
-    EXPECT_TRUE(rig.router->activate());
-    EXPECT_FALSE(rig.router->isAutomationDenied()) << status;
-    EXPECT_EQ(rig.press(17), PostOutcome::swallowed) << status;
-  }
-}
-
-TEST(MediaKeyRouterAutomation, WithoutADefiniteAnswerAutomationCountsAsNotDenied) {
-  RouterRig rig(EngineSettings(true, kPass));
-  rig.apps->setRunning(true);
-  rig.apps->setAutomationStatus(kAutomationProcessNotFound);
-  ASSERT_TRUE(rig.router->activate());
-  EXPECT_FALSE(rig.router->isAutomationDenied());
-  EXPECT_EQ(rig.router->automationStatus(), Access::undetermined);
-  EXPECT_EQ(rig.press(16), PostOutcome::swallowed);
-}
-
-TEST(MediaKeyRouterAutomation, StatusIsReadFreshWithoutTouchingTheCacheOrTheTap) {
-  RouterRig rig(EngineSettings(true, kPass));
-  ASSERT_TRUE(rig.router->activate());
-  rig.apps->setAutomationStatus(kAutomationNotPermitted);
-  const int checksBefore = rig.apps->automationChecks();
-  EXPECT_EQ(rig.router->automationStatus(), Access::denied);
-  EXPECT_EQ(rig.router->automationStatus(), Access::denied);
-  EXPECT_EQ(rig.apps->automationChecks() - checksBefore, 2);
-  EXPECT_FALSE(rig.router->isAutomationDenied());
-
-  rig.router->refreshAutomationStatus();
-  EXPECT_TRUE(rig.router->isAutomationDenied());
-  EXPECT_TRUE(rig.router->isTapInstalled());
-  EXPECT_EQ(rig.taps->tapsCreated(), 1);
-  for (const bool prompt : rig.apps->automationPrompts()) {
-    EXPECT_FALSE(prompt);
-  }
-}
-
-TEST(MediaKeyRouterTap, ConstructionInstallsNothingAndChecksNothing) {
-  RouterRig rig(EngineSettings(true, kLaunch));
-  EXPECT_FALSE(rig.router->isTapInstalled());
-  EXPECT_EQ(rig.taps->tapsCreated(), 0);
-  EXPECT_EQ(rig.apps->automationChecks(), 0);
-  EXPECT_FALSE(rig.router->isAutomationDenied());
-  EXPECT_FALSE(rig.router->onEvent());
-  EXPECT_TRUE(rig.router->settings().enabled);
-  EXPECT_EQ(rig.router->settings().whenNotRunning, kLaunch);
-}
-
-TEST(MediaKeyRouterTap, UpdateStoresTheSettingsAndInstallsOrRemovesTheTap) {
-  RouterRig rig(EngineSettings(false, kPass));
-  rig.router->update(EngineSettings(true, kLaunch));
-  EXPECT_TRUE(rig.router->isTapInstalled());
-  EXPECT_TRUE(rig.router->settings().enabled);
-  EXPECT_EQ(rig.router->settings().whenNotRunning, kLaunch);
-  EXPECT_EQ(rig.press(16), PostOutcome::swallowed);
-
-  rig.router->update(EngineSettings(true, kPass));
-  EXPECT_EQ(rig.taps->tapsCreated(), 1);
-  EXPECT_EQ(rig.press(16), PostOutcome::passed);
-
-  const int checksBefore = rig.apps->automationChecks();
-  rig.router->update(EngineSettings(false, kPass));
-  EXPECT_FALSE(rig.router->isTapInstalled());
-  EXPECT_EQ(rig.press(16), PostOutcome::noTap);
-  EXPECT_TRUE(rig.router->activate());
-  EXPECT_FALSE(rig.router->isTapInstalled());
-  // With interception off there is nothing to check Automation for.
-  EXPECT_EQ(rig.apps->automationChecks(), checksBefore);
-}
-
-TEST(MediaKeyRouterTap, ATapTheSystemRefusesMakesActivateAnswerFalse) {
-  RouterRig rig(EngineSettings(true, kLaunch));
-  rig.taps->setRefuseTaps(true);
-  EXPECT_FALSE(rig.router->activate());
-  rig.router->update(EngineSettings(true, kPass));
-  EXPECT_FALSE(rig.router->isTapInstalled());
-
-  rig.taps->setRefuseTaps(false);
-  rig.taps->setTrusted(false);
-  EXPECT_FALSE(rig.router->activate());
-  EXPECT_FALSE(rig.router->isTapInstalled());
-
-  rig.taps->setTrusted(true);
-  EXPECT_TRUE(rig.router->activate());
-  EXPECT_TRUE(rig.router->isTapInstalled());
-}
-
-TEST(MediaKeyRouterTap, DeactivateTapRemovesTheTapButKeepsTheSettings) {
-  RouterRig rig(EngineSettings(true, kLaunch));
-  ASSERT_TRUE(rig.router->activate());
-  rig.router->deactivateTap();
-  EXPECT_FALSE(rig.router->isTapInstalled());
-  EXPECT_TRUE(rig.router->settings().enabled);
-  EXPECT_EQ(rig.router->settings().whenNotRunning, kLaunch);
-  EXPECT_EQ(rig.press(16), PostOutcome::noTap);
-
-  EXPECT_TRUE(rig.router->activate());
-  EXPECT_TRUE(rig.router->isTapInstalled());
-  rig.router->deactivateTap();
-  rig.router->update(rig.router->settings());
-  EXPECT_TRUE(rig.router->isTapInstalled());
-  EXPECT_EQ(rig.taps->tapsCreated(), 3);
-  EXPECT_EQ(rig.press(16), PostOutcome::swallowed);
-}
-
-TEST(MediaKeyRouterTap, MusicRunningIsAskedAtEveryRead) {
-  RouterRig rig(EngineSettings(true, kLaunch));
-  EXPECT_FALSE(rig.router->isMusicRunning());
-  rig.apps->setRunning(true);
-  EXPECT_TRUE(rig.router->isMusicRunning());
-  rig.apps->setRunning(false);
-  EXPECT_FALSE(rig.router->isMusicRunning());
-  EXPECT_EQ(rig.apps->runningQueries(), 3);
-}
-
-TEST(MediaKeyRouterTap, TheObserverCanBeReplacedAndRemoved) {
-  RouterRig rig(EngineSettings(true, kPass));
-  ASSERT_TRUE(rig.router->activate());
-  EventLog first;
-  EventLog second;
-  rig.router->setOnEvent(first.observer());
-  EXPECT_TRUE(rig.router->onEvent());
-  EXPECT_EQ(rig.press(17), PostOutcome::passed);
-  rig.router->setOnEvent(second.observer());
-  EXPECT_EQ(rig.press(18), PostOutcome::passed);
-  rig.router->setOnEvent(nullptr);
-  EXPECT_FALSE(rig.router->onEvent());
-  EXPECT_EQ(rig.press(16), PostOutcome::passed);
-  EXPECT_EQ(first.events(), (std::vector{std::pair{MediaKey::next, false}}));
-  EXPECT_EQ(second.events(), (std::vector{std::pair{MediaKey::previous, false}}));
-}
-
-// The tap calls the router's decision through its callback, so a router must never go away while
-// the tap thread can still decide.
-TEST(MediaKeyRouterLifetime, DestroyingWhileKeysArePostedNeverDecidesOnTheDestroyedRouter) {
-  for (int round = 0; round < 20; ++round) {
-    FakeEngine engine(EngineSettings(true, kPass));
-    engine.apps->setRunning(true);
-    std::atomic<bool> destroyed{false};
-    std::atomic<int> lateDecisions{0};
-    std::atomic<int> decided{0};
-    engine.router->setOnEvent([&](MediaKey /*key*/, bool /*taken*/) {
-      lateDecisions += destroyed ? 1 : 0;
-      ++decided;
-    });
-    ASSERT_TRUE(engine.router->activate());
-
-    std::atomic<bool> stopPosting{false};
-    std::thread poster([&] {
-      while (!stopPosting) {
-        const auto outcome = engine.taps->postMediaKey(17, true);
-        EXPECT_TRUE(outcome == PostOutcome::swallowed || outcome == PostOutcome::noTap);
-      }
-    });
-    ASSERT_TRUE(eventually([&] { return decided > round; }));
-    engine.router.reset();
-    destroyed = true;
-    EXPECT_EQ(engine.taps->postMediaKey(17, true), PostOutcome::noTap);
-    stopPosting = true;
-    poster.join();
-    EXPECT_EQ(lateDecisions, 0);
-    EXPECT_EQ(engine.taps->runningLoops(), 0);
-  }
-}
-
-TEST(MediaKeyRouterLifetime, DestroyingWaitsForTheDecisionInProgress) {
+TEST(MediaKeyRouter, KeepsTheLastDefiniteAutomationAnswer) {
   FakeEngine engine(EngineSettings(true, kPass));
   engine.apps->setRunning(true);
-  std::promise<void> entered;
-  std::promise<void> release;
-  auto released = release.get_future().share();
-  std::atomic<bool> destructorReturned{false};
-  std::atomic<bool> returnedEarly{false};
-  engine.router->setOnEvent([&](MediaKey /*key*/, bool /*taken*/) {
+  ASSERT_TRUE(engine.router->activate());
+  EXPECT_EQ(engine.taps->postMediaKey(16, true),
+            PostOutcome::swallowed);  // never asked: not denied
+  for (const std::int32_t definite : {kAutomationNotPermitted, kAutomationGranted}) {
+    engine.apps->setAutomationStatus(definite);
+    EXPECT_EQ(engine.router->isAutomationDenied(), definite == kAutomationGranted);  // cached
+    engine.router->refreshAutomationStatus();
+    for (const std::int32_t other : {-600, -1744}) {
+      engine.apps->setAutomationStatus(other);
+      EXPECT_TRUE(engine.router->activate());
+      EXPECT_EQ(engine.router->automationStatus(), MusicController::AutomationAccess::undetermined);
+      EXPECT_EQ(engine.router->isAutomationDenied(), definite != kAutomationGranted) << other;
+      EXPECT_EQ(engine.taps->postMediaKey(17, true),
+                definite == kAutomationGranted ? PostOutcome::swallowed : PostOutcome::passed);
+    }
+  }
+  EXPECT_EQ(engine.taps->tapsCreated(), 1);
+}
+
+TEST(MediaKeyRouter, InstallsTheTapAsTheSettingsAndTheSystemAllow) {
+  FakeEngine engine(EngineSettings(true, kLaunch));
+  EXPECT_FALSE(engine.router->isTapInstalled());  // construction installs nothing
+  EXPECT_EQ(engine.apps->automationChecks(), 0);
+  engine.taps->setRefuseTaps(true);
+  EXPECT_FALSE(engine.router->activate());
+  engine.taps->setRefuseTaps(false);
+  EXPECT_TRUE(engine.router->activate());
+  engine.router->deactivateTap();
+  EXPECT_FALSE(engine.router->isTapInstalled());
+  EXPECT_TRUE(engine.router->settings().enabled);
+  engine.router->update(EngineSettings(true, kPass));
+  EXPECT_TRUE(engine.router->isTapInstalled());
+  EXPECT_EQ(engine.router->settings().whenNotRunning, kPass);
+  const int checks = engine.apps->automationChecks();
+  engine.router->update(EngineSettings(false, kPass));
+  EXPECT_TRUE(engine.router->activate());
+  EXPECT_FALSE(engine.router->isTapInstalled());
+  EXPECT_EQ(engine.apps->automationChecks(), checks);  // nothing to check while off
+  EXPECT_EQ(engine.taps->postMediaKey(16, true), PostOutcome::noTap);
+}
+
+TEST(MediaKeyRouter, DestroyingWaitsForTheDecisionInProgress) {
+  FakeEngine engine(EngineSettings(true, kPass));
+  engine.apps->setRunning(true);
+  std::promise<void> entered, go;
+  auto released = go.get_future().share();
+  engine.router->setOnEvent([&](MediaKey, bool) {
     entered.set_value();
     released.wait();
-    returnedEarly = destructorReturned.load();
   });
   ASSERT_TRUE(engine.router->activate());
-
   std::thread poster(
       [&] { EXPECT_EQ(engine.taps->postMediaKey(16, true), PostOutcome::swallowed); });
   entered.get_future().wait();
+  std::atomic<bool> destroyed{false};
   std::thread destroyer([&] {
     engine.router.reset();
-    destructorReturned = true;
+    destroyed = true;
   });
   ASSERT_TRUE(eventually([&] { return !engine.taps->isTapEnabled(); }));
-  std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(destructorReturned);
-  release.set_value();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(destroyed);
+  go.set_value();
   destroyer.join();
   poster.join();
-  EXPECT_FALSE(returnedEarly);
+}
+
+// Music never runs and every launch fails, so a key is taken exactly when the settings in force
+// say launchMusic. A check counts only when no change overlapped the post.
+TEST(MediaKeyRouter, EveryDecisionFollowsTheSettingsInForceWhileTheyChurn) {
+  auto taps = std::make_shared<FakeEventTapPlatform>();
+  std::atomic<int> launches{0};
+  auto queue = std::make_shared<DispatchQueue>("test.music", QualityOfService::userInitiated);
+  auto music = MusicController::create(
+      queue, MusicController::IsRunningQuery([] { return false; }),
+      [&launches](const MusicController::LaunchCompletion& done) { ++launches, done(false); },
+      [](MediaKey, bool) { ADD_FAILURE() << "sent after a failed launch"; },
+      [] { return kAutomationGranted; }, [] { return false; });
+  auto router = std::make_unique<MediaKeyRouter>(EngineSettings(true, kLaunch),
+                                                 std::make_unique<MediaKeyTap>(taps), music);
+  std::atomic<int> taken{0};
+  router->setOnEvent([&](MediaKey, bool isTaken) { taken += isTaken ? 1 : 0; });
+  std::atomic<unsigned> version{0};  // odd while a change is under way
+  std::atomic<int> expected{static_cast<int>(PostOutcome::swallowed)};
+  std::atomic<bool> finished{false};
+  std::thread churn([&] {
+    std::mt19937 random(20261206);
+    EngineSettings current(true, kLaunch);
+    while (!finished) {
+      ++version;
+      bool installed = false;
+      switch (random() % 3) {
+        case 0:
+          current = EngineSettings(random() % 4 != 0, random() % 2 == 0 ? kLaunch : kPass);
+          router->update(current);
+          installed = current.enabled;
+          break;
+        case 1:
+          installed = router->activate() && current.enabled;
+          break;
+        default:
+          router->deactivateTap();
+      }
+      expected = static_cast<int>(!installed                          ? PostOutcome::noTap
+                                  : current.whenNotRunning == kLaunch ? PostOutcome::swallowed
+                                                                      : PostOutcome::passed);
+      ++version;
+      std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
+    }
+  });
+  int checked[4] = {}, swallowed = 0;
+  for (int i = 0; checked[1] + checked[2] < 5000; ++i) {
+    const unsigned before = version;
+    const int wanted = expected;
+    const auto outcome = taps->postMediaKey(16 + i % 5, true);
+    if (outcome == PostOutcome::noTap) {
+      std::this_thread::sleep_for(std::chrono::microseconds(10));  // leave the churn the processor
+    }
+    swallowed += outcome == PostOutcome::swallowed ? 1 : 0;
+    if (before == version && before % 2 == 0) {
+      ++checked[static_cast<int>(outcome)];
+      ASSERT_EQ(static_cast<int>(outcome), wanted) << "post " << i;
+    }
+  }
+  finished = true;
+  churn.join();
+  EXPECT_TRUE(checked[0] > 0 && checked[1] > 0 && checked[2] > 0);  // every verdict was checked
+  router.reset();
+  queue->sync([] {});
+  EXPECT_EQ(taken, swallowed);
+  EXPECT_GT(launches, 0);
+  EXPECT_LE(launches, swallowed);  // keys taken while a launch is pending wait for it
 }
 
 }  // namespace

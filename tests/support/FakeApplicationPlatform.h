@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,32 +15,29 @@ enum class LaunchOutcome {
   finished,    // the handle reports finished launching at once
   openError,   // the platform reports an error and no handle
   slow,        // the handle finishes after `slowChecks` readiness reads
-  terminated,  // the handle terminates after `slowChecks` readiness reads
+  terminated,  // the handle terminates, never having finished, after `slowChecks` reads
   neverReady,  // the handle neither finishes nor terminates
 };
 
-// A scriptable stand-in for the application services: running instances, launching, the
-// scripting object (which records every command), the player state and the Automation status.
+// A stand-in for the application services: running instances, launching, a scripting object
+// that records every command, the player state and the Automation status.
 class FakeApplicationPlatform final : public ApplicationPlatform {
  public:
   void setRunning(bool running);
-  void setInstalled(bool installed);
+  void setInstalled(bool installed) { installed_ = installed; }
   void setLaunchOutcome(LaunchOutcome outcome, int slowChecks = 3);
-  // Whether a scripting object can be made at all, and whether it answers to commands.
-  void setScriptable(bool scriptable);
-  void setRespondsToCommands(bool responds);
+  void setScriptable(bool scriptable) { scriptable_ = scriptable; }
   // The player reports playing once this many commands have been sent (negative: never).
-  void setPlayingAfterCommands(int commands);
-  void setAutomationStatus(std::int32_t status);
-  // Runs inside each player-state query, e.g. to read a virtual clock.
-  void setOnPlayerStateQuery(std::function<void()> hook);
+  void setPlayingAfterCommands(int commands) { playingAfter_ = commands; }
+  void setAutomationStatus(std::int32_t status) { automationStatus_ = status; }
 
   std::vector<std::string> commands() const;
-  int launches() const;
-  int runningQueries() const;
-  int playerStateQueries() const;
+  int launches() const { return launches_; }
+  int runningQueries() const { return runningQueries_; }
   int automationChecks() const;
   std::vector<bool> automationPrompts() const;
+  // The bundle identifier the last call named.
+  std::string lastBundleID() const;
 
   RunningApplications runningApplications(std::string_view bundleID) override;
   std::optional<std::string> urlForApplication(std::string_view bundleID) override;
@@ -51,9 +47,6 @@ class FakeApplicationPlatform final : public ApplicationPlatform {
   std::int32_t determinePermissionToAutomate(std::string_view bundleID,
                                              bool askUserIfNeeded) override;
 
-  // The bundle identifier every call named; empty until the first call.
-  std::string lastBundleID() const;
-
  private:
   class Instance;
   class Scriptable;
@@ -61,21 +54,14 @@ class FakeApplicationPlatform final : public ApplicationPlatform {
 
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<RunningApplication>> running_;
-  bool installed_ = true;
-  LaunchOutcome outcome_ = LaunchOutcome::finished;
-  int slowChecks_ = 3;
-  bool scriptable_ = true;
-  bool responds_ = true;
-  int playingAfter_ = 1;
-  std::int32_t automationStatus_ = kAutomationGranted;
-  std::function<void()> onPlayerStateQuery_;
   std::vector<std::string> commands_;
-  int launches_ = 0;
-  int playerStateQueries_ = 0;
-  int automationChecks_ = 0;
   std::vector<bool> prompts_;
   std::string lastBundleID_;
-  std::atomic<int> runningQueries_{0};
+  LaunchOutcome outcome_ = LaunchOutcome::finished;
+  int slowChecks_ = 3;
+  std::atomic<bool> installed_{true}, scriptable_{true};
+  std::atomic<int> playingAfter_{1}, launches_{0}, runningQueries_{0};
+  std::atomic<std::int32_t> automationStatus_{kAutomationGranted};
 };
 
 }  // namespace tonvara::testing

@@ -4,48 +4,25 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace tonvara::testing {
 
-// The names of this process's live threads, read from /proc; nothing where /proc has no
-// per-thread entries. Linux keeps only the first 15 characters of a name.
-inline std::optional<std::vector<std::string>> threadNames() {
-  const std::filesystem::path tasks("/proc/self/task");
-  std::error_code error;
-  std::filesystem::directory_iterator entries(tasks, error);
-  if (error) {
-    return std::nullopt;
-  }
-  std::vector<std::string> names;
-  for (const auto& entry : entries) {
-    // A thread may end between the listing and the read: it is simply not counted.
-    std::ifstream comm(entry.path() / "comm");
-    std::string name;
-    if (comm && std::getline(comm, name)) {
-      names.push_back(std::move(name));
-    }
-  }
-  return names;
-}
-
-inline int threadCount() {
-  const auto names = threadNames();
-  return names ? static_cast<int>(names->size()) : -1;
-}
-
+// How many of this process's threads have `name` in theirs (Linux keeps 15 characters), read
+// from /proc; -1 where /proc has no per-thread entries.
 inline int threadsNamed(std::string_view name) {
-  const auto names = threadNames();
-  if (!names) {
+  std::error_code error;
+  std::filesystem::directory_iterator tasks("/proc/self/task", error);
+  if (error) {
     return -1;
   }
   int count = 0;
-  for (const auto& each : *names) {
-    count += each.find(name) != std::string::npos ? 1 : 0;
+  for (const auto& task : tasks) {
+    std::ifstream comm(task.path() / "comm");  // a thread that ended meanwhile reads empty
+    std::string each;
+    count += std::getline(comm, each) && each.find(name) != std::string::npos ? 1 : 0;
   }
   return count;
 }

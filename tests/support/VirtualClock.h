@@ -1,8 +1,6 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -11,7 +9,7 @@
 namespace tonvara::testing {
 
 // Time that moves only when a test says so. Jobs scheduled on any VirtualQueue of this clock
-// run on the test's thread, in due order, as the clock advances.
+// run on the test's thread, in due order (then arrival order), as the clock advances.
 class VirtualClock {
  public:
   using Duration = WorkQueue::Duration;
@@ -19,11 +17,9 @@ class VirtualClock {
   Duration now() const;
   void schedule(Duration delay, WorkQueue::Job job);
   std::size_t pendingJobs() const;
-
   // Runs every job due within `span` from now, then sets the clock to now + span.
   void advanceBy(Duration span);
-  // Runs jobs, moving time forward to each, until none is left or `maxJobs` have run.
-  // Returns how many ran.
+  // Runs jobs, moving time to each, until none is left or `maxJobs` have run; returns how many.
   std::size_t runUntilIdle(std::size_t maxJobs = 1'000'000);
 
  private:
@@ -44,7 +40,6 @@ class VirtualClock {
 class VirtualQueue final : public SerialWorkQueue {
  public:
   explicit VirtualQueue(VirtualClock& clock) : clock_(clock) {}
-
   void async(Job job) override { clock_.schedule(Duration::zero(), std::move(job)); }
   void asyncAfter(Duration delay, Job job) override { clock_.schedule(delay, std::move(job)); }
   // Nothing else runs on a virtual queue while the test's thread is here: run it in place.
