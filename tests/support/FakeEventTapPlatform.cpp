@@ -17,26 +17,11 @@ struct FakePort final : EventTapPort {
 
 }  // namespace
 
-FakeEvent mediaKeyEvent(std::int64_t keyCode, bool down, bool repeat) {
-  const std::int64_t data1 = (keyCode << 16) | ((down ? 0x0A : 0x0B) << 8) | (repeat ? 1 : 0);
-  return FakeEvent{kSystemDefinedEventType, SystemDefinedEventFields{8, data1}};
-}
-
-PostOutcome FakeEventTapPlatform::post(const FakeEvent& event) { return deliver(event, false); }
-
-PostOutcome FakeEventTapPlatform::disableTap(std::uint32_t notification) {
-  return deliver(FakeEvent{notification, std::nullopt}, true);
-}
-
-// Runs the newest port's callback on its loop's thread and waits for the answer.
 PostOutcome FakeEventTapPlatform::deliver(const FakeEvent& event, bool disable) {
-  std::shared_ptr<FakePort> port;
-  std::shared_ptr<detail::BasicRunLoop> loop;
-  {
-    std::lock_guard lock(mutex_);
-    port = std::static_pointer_cast<FakePort>(newestPort_.lock());
-    loop = std::static_pointer_cast<detail::BasicRunLoop>(newestLoop_.lock());
-  }
+  std::unique_lock lock(mutex_);
+  const auto port = std::static_pointer_cast<FakePort>(newestPort_.lock());
+  const auto loop = std::static_pointer_cast<detail::BasicRunLoop>(newestLoop_.lock());
+  lock.unlock();
   if (!port || !loop || !(port->enabled || disable)) {
     return PostOutcome::noTap;
   }
@@ -44,7 +29,7 @@ PostOutcome FakeEventTapPlatform::deliver(const FakeEvent& event, bool disable) 
   auto copy = std::make_shared<FakeEvent>(event);
   auto answer = std::make_shared<std::promise<EventRef>>();
   auto future = answer->get_future();
-  // Only the queued work owns the promise, so work dropped by a stopping loop breaks it.
+  // Only the queued work owns the promise: work dropped by a stopping loop breaks it.
   if (!loop->perform([port, copy, answer = std::move(answer)] {
         answer->set_value(port->callback(copy->type, copy.get(), port->userInfo));
       })) {
@@ -52,10 +37,9 @@ PostOutcome FakeEventTapPlatform::deliver(const FakeEvent& event, bool disable) 
   }
   try {
     const EventRef returned = future.get();
-    if (returned == nullptr) {
-      return PostOutcome::swallowed;
-    }
-    return returned == copy.get() ? PostOutcome::passed : PostOutcome::replaced;
+    return returned == nullptr      ? PostOutcome::swallowed
+           : returned == copy.get() ? PostOutcome::passed
+                                    : PostOutcome::replaced;
   } catch (const std::future_error&) {
     return PostOutcome::noTap;  // the loop stopped before it reached the event
   }
@@ -80,11 +64,6 @@ std::shared_ptr<EventTapPort> FakeEventTapPlatform::createEventTap(
   return port;
 }
 
-std::shared_ptr<RunLoopSource> FakeEventTapPlatform::createRunLoopSource(
-    const std::shared_ptr<EventTapPort>& /*port*/) {
-  return std::make_shared<RunLoopSource>();
-}
-
 // Asked by each tap thread for its own loop, after its port was created.
 std::shared_ptr<RunLoop> FakeEventTapPlatform::currentRunLoop() {
   auto loop = std::make_shared<detail::BasicRunLoop>();
@@ -95,15 +74,6 @@ std::shared_ptr<RunLoop> FakeEventTapPlatform::currentRunLoop() {
 
 void FakeEventTapPlatform::enableTap(EventTapPort& port, bool enable) {
   dynamic_cast<FakePort&>(port).enabled = enable;
-}
-
-bool FakeEventTapPlatform::isProcessTrusted() {
-  ++trustChecks_;
-  return trusted_;
-}
-
-std::optional<SystemDefinedEventFields> FakeEventTapPlatform::systemDefinedFields(EventRef event) {
-  return static_cast<const FakeEvent*>(event)->fields;
 }
 
 }  // namespace tonvara::testing

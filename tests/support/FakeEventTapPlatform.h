@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -16,28 +15,24 @@ struct FakeEvent {
   std::optional<SystemDefinedEventFields> fields;
 };
 
-// A media-key event: data1 is code << 16 | state << 8 | flags (bit 0: auto-repeat).
-FakeEvent mediaKeyEvent(std::int64_t keyCode, bool down, bool repeat = false);
-
 // What became of a posted event: no enabled tap saw it, the tap returned the very event,
 // dropped it, or returned some other event (never right).
 enum class PostOutcome { noTap, passed, swallowed, replaced };
 
-// A stand-in for the system's event-tap services. Posted events are delivered on the thread
-// running the newest tap's run loop; the poster waits for the answer.
+// The system's event-tap services. Posted events run the newest tap's callback on the thread
+// of its run loop; the poster waits for the answer.
 class FakeEventTapPlatform final : public EventTapPlatform {
  public:
   // An untrusted process, or a refusing system, gets no new tap.
   void setTrusted(bool trusted) { trusted_ = trusted; }
   void setRefuseTaps(bool refuse) { refuse_ = refuse; }
-
-  PostOutcome post(const FakeEvent& event);
-  PostOutcome postMediaKey(std::int64_t keyCode, bool down, bool repeat = false) {
-    return post(mediaKeyEvent(keyCode, down, repeat));
+  PostOutcome post(const FakeEvent& event) { return deliver(event, false); }
+  // A media-key event: data1 is code << 16 | state << 8 | flags (bit 0: auto-repeat).
+  PostOutcome postMediaKey(std::int64_t code, bool down, bool repeat = false) {
+    return post({14, SystemDefinedEventFields{8, code << 16 | (down ? 0xA00 : 0xB00) | repeat}});
   }
   // The system switches the newest tap off and tells it with `notification`.
-  PostOutcome disableTap(std::uint32_t notification);
-
+  PostOutcome disableTap(std::uint32_t notification) { return deliver({notification, {}}, true); }
   int tapsCreated() const { return tapsCreated_; }
   int trustChecks() const { return trustChecks_; }
   bool isTapEnabled() const;  // the newest tap exists and is on
@@ -47,11 +42,18 @@ class FakeEventTapPlatform final : public EventTapPlatform {
                                                EventMask mask, EventTapCallBack callback,
                                                void* userInfo) override;
   std::shared_ptr<RunLoopSource> createRunLoopSource(
-      const std::shared_ptr<EventTapPort>& port) override;
+      const std::shared_ptr<EventTapPort>& /*port*/) override {
+    return std::make_shared<RunLoopSource>();
+  }
   std::shared_ptr<RunLoop> currentRunLoop() override;
   void enableTap(EventTapPort& port, bool enable) override;
-  bool isProcessTrusted() override;
-  std::optional<SystemDefinedEventFields> systemDefinedFields(EventRef event) override;
+  bool isProcessTrusted() override {
+    ++trustChecks_;
+    return trusted_;
+  }
+  std::optional<SystemDefinedEventFields> systemDefinedFields(EventRef event) override {
+    return static_cast<const FakeEvent*>(event)->fields;
+  }
 
  private:
   PostOutcome deliver(const FakeEvent& event, bool disable);

@@ -11,27 +11,19 @@ VirtualClock::Duration VirtualClock::now() const {
 
 void VirtualClock::schedule(Duration delay, WorkQueue::Job job) {
   std::lock_guard lock(mutex_);
-  jobs_.push_back(Entry{now_ + std::max(delay, Duration::zero()), nextSequence_++, std::move(job)});
-}
-
-std::size_t VirtualClock::pendingJobs() const {
-  std::lock_guard lock(mutex_);
-  return jobs_.size();
+  jobs_.emplace(std::pair(now_ + std::max(delay, Duration::zero()), arrivals_++), std::move(job));
 }
 
 bool VirtualClock::runOneDueBy(Duration limit) {
   WorkQueue::Job job;
   {
     std::lock_guard lock(mutex_);
-    auto next = std::min_element(jobs_.begin(), jobs_.end(), [](const Entry& a, const Entry& b) {
-      return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-    });
-    if (next == jobs_.end() || next->due > limit) {
+    if (jobs_.empty() || jobs_.begin()->first.first > limit) {
       return false;
     }
-    now_ = std::max(now_, next->due);
-    job = std::move(next->job);
-    jobs_.erase(next);
+    now_ = std::max(now_, jobs_.begin()->first.first);
+    job = std::move(jobs_.begin()->second);
+    jobs_.erase(jobs_.begin());
   }
   job();
   return true;
