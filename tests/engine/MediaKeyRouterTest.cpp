@@ -12,14 +12,6 @@ namespace {
 constexpr auto kLaunch = WhenNotRunning::launchMusic;
 constexpr auto kPass = WhenNotRunning::passThrough;
 
-TEST(EngineSettings, StoredTextsRoundTripExactly) {
-  EXPECT_EQ(whenNotRunningFromRawValue(rawValue(kLaunch)), kLaunch);
-  EXPECT_EQ(rawValue(kPass), "passThrough");
-  for (const char* text : {"LaunchMusic", "passthrough", " passThrough", ""}) {
-    EXPECT_FALSE(whenNotRunningFromRawValue(text)) << text;
-  }
-}
-
 TEST(MediaKeyRouter, DecidesEveryKeyByTheTableAndTellsTheObserver) {
   struct Row {
     bool enabled, denied, running;

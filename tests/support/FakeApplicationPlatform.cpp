@@ -48,7 +48,7 @@ void FakeApplicationPlatform::openApplication(const std::string& /*url*/, bool /
     return;
   }
   auto handle = instance(outcome, outcome == LaunchOutcome::finished ? 0 : slowChecks_.load());
-  if (outcome == LaunchOutcome::finished) {
+  if (outcome != LaunchOutcome::terminated) {
     std::lock_guard lock(mutex_);
     running_.push_back(handle);
   }

@@ -10,8 +10,7 @@
 namespace tonvara::testing {
 
 // How opening the application turns out: finished at once; an error; finished, or terminated
-// unfinished, after `slowChecks` readiness reads (only one finished at once is listed as
-// running); or never settled.
+// unfinished, after `slowChecks` readiness reads; or never settled.
 enum class LaunchOutcome { finished, openError, slow, terminated, neverReady };
 
 // Running instances, launching, a scripting object that records every command, the player

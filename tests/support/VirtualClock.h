@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -14,15 +15,26 @@ class VirtualClock {
  public:
   using Duration = WorkQueue::Duration;
 
-  Duration now() const;
-  void schedule(Duration delay, WorkQueue::Job job);
+  Duration now() const {
+    std::lock_guard lock(mutex_);
+    return now_;
+  }
+  void schedule(Duration delay, WorkQueue::Job job) {
+    std::lock_guard lock(mutex_);
+    jobs_.emplace(std::pair(now_ + std::max(delay, Duration::zero()), arrivals_++), std::move(job));
+  }
   // Runs every job due within `span` from now, then sets the clock to now + span.
-  void advanceBy(Duration span);
-  // Runs jobs, moving time to each, until none is left or `maxJobs` have run; returns how many.
-  std::size_t runUntilIdle(std::size_t maxJobs = 1'000'000);
+  void advanceBy(Duration span) {
+    const Duration limit = now() + span;
+    runDueBy(limit);
+    std::lock_guard lock(mutex_);
+    now_ = std::max(now_, limit);
+  }
+  // Runs jobs, moving time to each, until none is left.
+  void runUntilIdle() { runDueBy(Duration::max()); }
 
  private:
-  bool runOneDueBy(Duration limit);
+  void runDueBy(Duration limit);
 
   mutable std::mutex mutex_;
   Duration now_{};
