@@ -81,12 +81,13 @@ TEST(MediaKeyRouter, InstallsTheTapAsTheSettingsAndTheSystemAllow) {
   engine.taps->setRefuseTaps(true);
   EXPECT_FALSE(engine.router->activate());
   engine.taps->setRefuseTaps(false);
-  EXPECT_TRUE(engine.router->activate());
-  engine.router->deactivateTap();
-  EXPECT_FALSE(engine.router->isTapInstalled());
+  engine.router->deactivateTap();  // also when not installed
   engine.router->update(EngineSettings(true, kPass));
   EXPECT_TRUE(engine.router->isTapInstalled());
   EXPECT_EQ(engine.router->settings().whenNotRunning, kPass);
+  engine.router->deactivateTap();
+  EXPECT_FALSE(engine.router->isTapInstalled());
+  EXPECT_TRUE(engine.router->activate());
   const int checks = engine.apps->automationChecks();
   engine.router->update(EngineSettings(false, kPass));
   EXPECT_TRUE(engine.router->activate());
@@ -95,7 +96,7 @@ TEST(MediaKeyRouter, InstallsTheTapAsTheSettingsAndTheSystemAllow) {
 }
 
 // Music never runs and launches fail, so a key is taken exactly when the settings in force say
-// launchMusic. A post is checked only when no change overlapped it.
+// launchMusic. Only posts that no change overlapped are checked.
 TEST(MediaKeyRouter, EveryDecisionFollowsTheSettingsInForceWhileTheyChurn) {
   FakeEngine engine(EngineSettings(true, kLaunch));
   engine.apps->setLaunchOutcome(LaunchOutcome::openError);
@@ -103,46 +104,37 @@ TEST(MediaKeyRouter, EveryDecisionFollowsTheSettingsInForceWhileTheyChurn) {
   engine.router->setOnEvent([&](MediaKey, bool isTaken) { taken += isTaken ? 1 : 0; });
   std::atomic<unsigned> version{0};  // odd while a change is under way
   std::atomic<PostOutcome> expected{PostOutcome::noTap};
-  std::atomic<bool> finished{false};
   std::thread churn([&] {
-    std::mt19937 random(20261206);
-    while (!finished) {
+    for (std::mt19937 random(20261206); version < 2000;) {
       ++version;
       const EngineSettings next(random() % 4 != 0, random() % 2 == 0 ? kLaunch : kPass);
-      if (random() % 3 == 0) {
-        engine.router->deactivateTap();
-      } else {
-        engine.router->update(next);
-      }
-      expected =
-          !engine.router->isTapInstalled()
-              ? PostOutcome::noTap
-              : (next.whenNotRunning == kLaunch ? PostOutcome::swallowed : PostOutcome::passed);
+      random() % 3 == 0 ? engine.router->deactivateTap() : engine.router->update(next);
+      const bool launch = engine.router->isTapInstalled() && next.whenNotRunning == kLaunch;
+      expected = engine.router->isTapInstalled()
+                     ? (launch ? PostOutcome::swallowed : PostOutcome::passed)
+                     : PostOutcome::noTap;
       ++version;
       std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
     }
   });
-  int checked[4] = {}, swallowed = 0;
-  for (int i = 0; checked[1] + checked[2] < 5000; ++i) {
+  int checked[4] = {}, mismatches = 0, swallowed = 0;
+  for (int i = 0; version < 2000; ++i) {
     const unsigned before = version;
     const PostOutcome wanted = expected;
     const auto outcome = engine.taps->postMediaKey(16 + i % 5, true);
     swallowed += outcome == PostOutcome::swallowed ? 1 : 0;
-    if (outcome == PostOutcome::noTap) {
-      std::this_thread::sleep_for(std::chrono::microseconds(10));
-    }
     if (before == version && before % 2 == 0) {
       ++checked[static_cast<int>(outcome)];
-      ASSERT_EQ(outcome, wanted) << "post " << i;
+      mismatches += outcome != wanted ? 1 : 0;
     }
   }
-  finished = true;
   churn.join();
-  EXPECT_TRUE(checked[0] > 0 && checked[1] > 0 && checked[2] > 0);  // every verdict was seen
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_TRUE(checked[0] > 0 && checked[1] > 100 && checked[2] > 100)
+      << checked[1] << " " << checked[2];
   EXPECT_EQ(taken, swallowed);
   engine.clock.runUntilIdle();
   EXPECT_TRUE(engine.apps->commands().empty());
-  EXPECT_GT(engine.apps->launches(), 0);
 }
 
 }  // namespace

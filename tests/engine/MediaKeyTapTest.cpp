@@ -86,16 +86,14 @@ TEST(MediaKeyTapLifetime, RestartingNeverWaitsForAnOldCallbackButDestroyingDoes)
   auto restarted = std::async(std::launch::async, [&] { return tap->start(); });
   EXPECT_EQ(restarted.wait_for(std::chrono::seconds(10)), std::future_status::ready)
       << "start() waited for a callback on the stopped tap's thread";
-  std::atomic<bool> destroyed{false};
-  std::thread destroyer([&] {
+  auto destroyed = std::async(std::launch::async, [&] {
     restarted.wait();
     tap.reset();
-    destroyed = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(destroyed) << "the tap went away under a running callback";
+  EXPECT_EQ(destroyed.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout)
+      << "the tap went away under a running callback";
   go.set_value();
-  destroyer.join();
+  destroyed.wait();
   poster.join();
 }
 

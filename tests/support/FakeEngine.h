@@ -1,23 +1,22 @@
 #pragma once
 
-#include <memory>
-
 #include "FakeApplicationPlatform.h"
 #include "FakeEventTapPlatform.h"
 #include "MediaKeyEngine/MediaKeyRouter.h"
-#include "MediaKeyEngine/MusicController.h"
 #include "VirtualClock.h"
 
 namespace tonvara::testing {
 
-// A music controller whose collaborators are the default procedures running against the fake
-// platform, with the serial queue and the launch-wait queue on one virtual clock.
+// A music controller with the default procedures over the fake platform, its queue and the
+// launch wait on one virtual clock. `log`, if given, hears of every command sent ("+" after a
+// launch) and every player-state query.
 std::shared_ptr<MusicController> makeFakeMusicController(
     const std::shared_ptr<FakeApplicationPlatform>& platform, VirtualClock& clock,
     MusicController::PlayPauseAfterLaunch afterLaunch =
-        MusicController::PlayPauseAfterLaunch::toggle);
+        MusicController::PlayPauseAfterLaunch::toggle,
+    std::function<void(std::string)> log = [](const std::string&) {});
 
-// Everything a router needs, faked, and the router itself.
+// A router over the fakes, with them.
 struct FakeEngine {
   explicit FakeEngine(EngineSettings settings);
 

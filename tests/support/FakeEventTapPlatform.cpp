@@ -6,20 +6,9 @@
 
 namespace tonvara::testing {
 
-namespace {
-
-struct FakePort final : EventTapPort {
-  FakePort(EventTapCallBack callback, void* userInfo) : callback(callback), userInfo(userInfo) {}
-  const EventTapCallBack callback;
-  void* const userInfo;
-  std::atomic<bool> enabled{false};
-};
-
-}  // namespace
-
 PostOutcome FakeEventTapPlatform::deliver(const FakeEvent& event, bool disable) {
   std::unique_lock lock(mutex_);
-  const auto port = std::static_pointer_cast<FakePort>(newestPort_.lock());
+  const auto port = newestPort_.lock();
   const auto loop = std::static_pointer_cast<detail::BasicRunLoop>(newestLoop_.lock());
   lock.unlock();
   if (!port || !loop || !(port->enabled || disable)) {
@@ -45,35 +34,12 @@ PostOutcome FakeEventTapPlatform::deliver(const FakeEvent& event, bool disable) 
   }
 }
 
-bool FakeEventTapPlatform::isTapEnabled() const {
-  std::lock_guard lock(mutex_);
-  const auto port = std::static_pointer_cast<FakePort>(newestPort_.lock());
-  return port && port->enabled;
-}
-
-std::shared_ptr<EventTapPort> FakeEventTapPlatform::createEventTap(
-    EventTapLocation /*location*/, EventTapPlacement /*placement*/, EventTapOptions /*options*/,
-    EventMask /*mask*/, EventTapCallBack callback, void* userInfo) {
-  if (!trusted_ || refuse_) {
-    return nullptr;
-  }
-  ++tapsCreated_;
-  auto port = std::make_shared<FakePort>(callback, userInfo);
-  std::lock_guard lock(mutex_);
-  newestPort_ = port;
-  return port;
-}
-
 // Asked by each tap thread for its own loop, after its port was created.
 std::shared_ptr<RunLoop> FakeEventTapPlatform::currentRunLoop() {
   auto loop = std::make_shared<detail::BasicRunLoop>();
   std::lock_guard lock(mutex_);
   newestLoop_ = loop;
   return loop;
-}
-
-void FakeEventTapPlatform::enableTap(EventTapPort& port, bool enable) {
-  dynamic_cast<FakePort&>(port).enabled = enable;
 }
 
 }  // namespace tonvara::testing

@@ -35,18 +35,33 @@ class FakeEventTapPlatform final : public EventTapPlatform {
   PostOutcome disableTap(std::uint32_t notification) { return deliver({notification, {}}, true); }
   int tapsCreated() const { return tapsCreated_; }
   int trustChecks() const { return trustChecks_; }
-  bool isTapEnabled() const;  // the newest tap exists and is on
+  bool isTapEnabled() const {  // the newest tap exists and is on
+    std::lock_guard lock(mutex_);
+    const auto port = newestPort_.lock();
+    return port && port->enabled;
+  }
 
-  std::shared_ptr<EventTapPort> createEventTap(EventTapLocation location,
-                                               EventTapPlacement placement, EventTapOptions options,
-                                               EventMask mask, EventTapCallBack callback,
-                                               void* userInfo) override;
+  std::shared_ptr<EventTapPort> createEventTap(EventTapLocation /*location*/,
+                                               EventTapPlacement /*placement*/,
+                                               EventTapOptions /*options*/, EventMask /*mask*/,
+                                               EventTapCallBack callback, void* userInfo) override {
+    if (!trusted_ || refuse_) {
+      return nullptr;
+    }
+    ++tapsCreated_;
+    auto port = std::make_shared<Port>(callback, userInfo);
+    std::lock_guard lock(mutex_);
+    newestPort_ = port;
+    return port;
+  }
   std::shared_ptr<RunLoopSource> createRunLoopSource(
       const std::shared_ptr<EventTapPort>& /*port*/) override {
     return std::make_shared<RunLoopSource>();
   }
   std::shared_ptr<RunLoop> currentRunLoop() override;
-  void enableTap(EventTapPort& port, bool enable) override;
+  void enableTap(EventTapPort& port, bool enable) override {
+    dynamic_cast<Port&>(port).enabled = enable;
+  }
   bool isProcessTrusted() override {
     ++trustChecks_;
     return trusted_;
@@ -56,10 +71,16 @@ class FakeEventTapPlatform final : public EventTapPlatform {
   }
 
  private:
+  struct Port final : EventTapPort {
+    Port(EventTapCallBack callback, void* userInfo) : callback(callback), userInfo(userInfo) {}
+    const EventTapCallBack callback;
+    void* const userInfo;
+    std::atomic<bool> enabled{false};
+  };
   PostOutcome deliver(const FakeEvent& event, bool disable);
 
   mutable std::mutex mutex_;
-  std::weak_ptr<EventTapPort> newestPort_;
+  std::weak_ptr<Port> newestPort_;
   std::weak_ptr<RunLoop> newestLoop_;
   std::atomic<bool> trusted_{true}, refuse_{false};
   std::atomic<int> tapsCreated_{0}, trustChecks_{0};
