@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "FakeEngine.h"
+#include "MediaKeyEngine/WorkQueue.h"
+#include "ThreadCensus.h"
 
 namespace tonvara::testing {
 namespace {
@@ -38,6 +42,11 @@ TEST(MusicController, WaitsForTheLaunchThenMakesSurePlayPauseStartedPlaying) {
     rig.clock.runUntilIdle();
     EXPECT_EQ(rig.log, expected);
   }
+  ControllerRig missing;  // not installed: nothing to launch
+  missing.apps->setInstalled(false);
+  missing.music->perform(MediaKey::next, true);
+  missing.clock.runUntilIdle();
+  EXPECT_TRUE(missing.log.empty());
   ControllerRig never;
   never.apps->setPlayingAfterCommands(-1);
   never.music->perform(MediaKey::playPause, true);
@@ -71,21 +80,6 @@ TEST(MusicController, KeysDuringALaunchFollowItInOrderOrAreDroppedWithItNeverLau
   }
 }
 
-TEST(MusicController, NothingHappensWithoutMusicOrOnceTheControllerIsGone) {
-  ControllerRig rig;
-  rig.apps->setInstalled(false);
-  rig.music->perform(MediaKey::next, true);
-  rig.clock.runUntilIdle();
-  rig.apps->setInstalled(true);
-  rig.apps->setLaunchOutcome(LaunchOutcome::slow, 10);
-  rig.music->perform(MediaKey::next, true);
-  rig.clock.advanceBy(50ms);
-  rig.music.reset();
-  rig.clock.runUntilIdle();
-  EXPECT_TRUE(rig.log.empty());
-  EXPECT_EQ(rig.apps->launches(), 1);
-}
-
 TEST(MusicController, TheDefaultSenderNamesMusicAndSendsPlayAfterALaunchInPlayMode) {
   auto apps = std::make_shared<FakeApplicationPlatform>();
   const auto send =
@@ -96,6 +90,40 @@ TEST(MusicController, TheDefaultSenderNamesMusicAndSendsPlayAfterALaunchInPlayMo
   send(MediaKey::next, false);
   EXPECT_EQ(apps->commands(), (Log{"play", "playpause"}));
   EXPECT_EQ(apps->lastBundleID(), "com.apple.Music");
+}
+
+using namespace std::chrono_literals;
+
+int niceValue() { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); }
+
+// Timing here only ever asserts "not earlier than" and order, never how soon.
+TEST(DispatchQueue, RunsJobsOneAtATimeInDueOrderAtItsQualityOfService) {
+  const int base = niceValue();
+  for (const auto& [qos, nice] : {std::pair{QualityOfService::userInitiated, base},
+                                  std::pair{QualityOfService::utility, std::max(base, 10)},
+                                  std::pair{QualityOfService::background, 19}}) {
+    auto queue = std::make_shared<DispatchQueue>("test.queue", qos);
+    std::vector<int> order;
+    const auto start = std::chrono::steady_clock::now();
+    for (const int delay : {40, 20, 0, -1, -2}) {
+      queue->asyncAfter(std::max(delay, 0) * 1ms, [&, delay] {
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::max(delay, 0) * 1ms);
+        EXPECT_EQ(niceValue(), nice);
+        order.push_back(delay);
+      });
+    }
+    auto token = std::make_shared<int>(0);
+    const std::weak_ptr<int> held = token;
+    queue->asyncAfter(1h, [token] { ADD_FAILURE() << "a dropped job ran"; });
+    token.reset();
+    std::this_thread::sleep_for(50ms);
+    queue->sync([&] { order.push_back(1); });
+    EXPECT_EQ(order, (std::vector{0, -1, -2, 20, 40, 1}));
+    queue->async([&queue] { queue.reset(); });  // the last owner goes from a job of its own
+    EXPECT_TRUE(eventually([&] { return held.expired() && threadsNamed("test.queue") <= 0; }));
+  }
+  EXPECT_EQ(DispatchQueue::global(QualityOfService::utility),
+            DispatchQueue::global(QualityOfService::utility));
 }
 
 }  // namespace

@@ -7,36 +7,30 @@ namespace tonvara::testing {
 namespace {
 
 // Its launch state moves on each time it is read, as a real launch does over time.
-class Instance final : public RunningApplication {
- public:
-  Instance(LaunchOutcome outcome, int reads) : outcome_(outcome), reads_(reads) {}
+struct Instance final : RunningApplication {
+  Instance(LaunchOutcome outcome, int reads) : outcome(outcome), reads(reads) {}
+  bool settled() const { return outcome != LaunchOutcome::neverReady && reads-- <= 0; }
   bool isFinishedLaunching() const override {
-    return settled() && outcome_ != LaunchOutcome::terminated;
+    return settled() && outcome != LaunchOutcome::terminated;
   }
-  bool isTerminated() const override { return settled() && outcome_ == LaunchOutcome::terminated; }
-
- private:
-  bool settled() const { return outcome_ != LaunchOutcome::neverReady && reads_-- <= 0; }
-  const LaunchOutcome outcome_;
-  mutable std::atomic<int> reads_;
+  bool isTerminated() const override { return settled() && outcome == LaunchOutcome::terminated; }
+  const LaunchOutcome outcome;
+  mutable std::atomic<int> reads;
 };
 
-class Scriptable final : public ScriptableApplication {
- public:
+struct Scriptable final : ScriptableApplication {
   explicit Scriptable(std::function<void(std::string_view)> perform)
-      : perform_(std::move(perform)) {}
+      : perform(std::move(perform)) {}
   bool respondsToSelector(std::string_view /*selector*/) override { return true; }
-  void performSelector(std::string_view selector) override { perform_(selector); }
-
- private:
-  std::function<void(std::string_view)> perform_;
+  void performSelector(std::string_view selector) override { perform(selector); }
+  const std::function<void(std::string_view)> perform;
 };
 
 }  // namespace
 
-std::shared_ptr<RunningApplication> FakeApplicationPlatform::instance(LaunchOutcome outcome,
-                                                                      int reads) {
-  return std::make_shared<Instance>(outcome, reads);
+void FakeApplicationPlatform::setRunning(bool running) {
+  std::lock_guard lock(mutex_);
+  running_.assign(running ? 1 : 0, std::make_shared<Instance>(LaunchOutcome::finished, 0));
 }
 
 void FakeApplicationPlatform::openApplication(const std::string& /*url*/, bool /*activates*/,
@@ -44,10 +38,10 @@ void FakeApplicationPlatform::openApplication(const std::string& /*url*/, bool /
   ++launches_;
   const LaunchOutcome outcome = outcome_;
   if (outcome == LaunchOutcome::openError) {
-    completion(nullptr, "cannot open");
-    return;
+    return completion(nullptr, "cannot open");
   }
-  auto handle = instance(outcome, outcome == LaunchOutcome::finished ? 0 : slowChecks_.load());
+  auto handle = std::make_shared<Instance>(
+      outcome, outcome == LaunchOutcome::finished ? 0 : slowChecks_.load());
   if (outcome != LaunchOutcome::terminated) {
     std::lock_guard lock(mutex_);
     running_.push_back(handle);

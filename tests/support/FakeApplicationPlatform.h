@@ -17,13 +17,7 @@ enum class LaunchOutcome { finished, openError, slow, terminated, neverReady };
 // state and the Automation status, all set by the test.
 class FakeApplicationPlatform final : public ApplicationPlatform {
  public:
-  void setRunning(bool running) {
-    std::lock_guard lock(mutex_);
-    running_.clear();
-    if (running) {
-      running_.push_back(instance(LaunchOutcome::finished, 0));
-    }
-  }
+  void setRunning(bool running);
   void setInstalled(bool installed) { installed_ = installed; }
   void setLaunchOutcome(LaunchOutcome outcome, int slowChecks = 3) {
     outcome_ = outcome;
@@ -63,7 +57,6 @@ class FakeApplicationPlatform final : public ApplicationPlatform {
   }
 
  private:
-  static std::shared_ptr<RunningApplication> instance(LaunchOutcome outcome, int reads);
   std::unique_lock<std::mutex> record(std::string_view bundleID) {
     std::unique_lock lock(mutex_);
     lastBundleID_ = bundleID;

@@ -35,11 +35,6 @@ class FakeEventTapPlatform final : public EventTapPlatform {
   PostOutcome disableTap(std::uint32_t notification) { return deliver({notification, {}}, true); }
   int tapsCreated() const { return tapsCreated_; }
   int trustChecks() const { return trustChecks_; }
-  bool isTapEnabled() const {  // the newest tap exists and is on
-    std::lock_guard lock(mutex_);
-    const auto port = newestPort_.lock();
-    return port && port->enabled;
-  }
 
   std::shared_ptr<EventTapPort> createEventTap(EventTapLocation /*location*/,
                                                EventTapPlacement /*placement*/,

@@ -9,12 +9,11 @@
 
 namespace tonvara::testing {
 
-// How many of this process's threads have `name` in theirs (Linux keeps 15 characters);
-// -1 without per-thread entries in /proc.
+// How many threads of this process have `name` in theirs (Linux keeps 15 characters).
 inline int threadsNamed(std::string_view name) {
   std::error_code error;
   std::filesystem::directory_iterator tasks("/proc/self/task", error);
-  int count = error ? -1 : 0;
+  int count = error ? -1 : 0;  // no per-thread entries in /proc
   for (std::string each; !error && tasks != std::filesystem::directory_iterator(); ++tasks) {
     std::ifstream comm(tasks->path() / "comm");  // reads nothing for a thread that just ended
     count += std::getline(comm, each) && each.find(name) != std::string::npos ? 1 : 0;

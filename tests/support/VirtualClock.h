@@ -30,8 +30,7 @@ class VirtualClock {
     std::lock_guard lock(mutex_);
     now_ = std::max(now_, limit);
   }
-  // Runs jobs, moving time to each, until none is left.
-  void runUntilIdle() { runDueBy(Duration::max()); }
+  void runUntilIdle() { runDueBy(Duration::max()); }  // moves time to each job
 
  private:
   void runDueBy(Duration limit);
@@ -42,7 +41,6 @@ class VirtualClock {
   std::map<std::pair<Duration, std::size_t>, WorkQueue::Job> jobs_;
 };
 
-// A serial queue on a virtual clock.
 class VirtualQueue final : public SerialWorkQueue {
  public:
   explicit VirtualQueue(VirtualClock& clock) : clock_(clock) {}
