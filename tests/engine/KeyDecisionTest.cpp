@@ -23,24 +23,18 @@ TEST(MediaKeyTap, DecidesMediaKeyDownsOnlyAndStaysOnWhileTrusted) {
   platform->setRefuseTaps(true);
   EXPECT_FALSE(tap.start());
   platform->setRefuseTaps(false);
-  ASSERT_TRUE(tap.start());
-  EXPECT_TRUE(tap.start());
+  EXPECT_TRUE(tap.start() && tap.start());
   EXPECT_EQ(platform->tapsCreated(), 1);
   const std::int64_t d = 0xA00, high = std::int64_t{-1} << 32;  // bits 32 to 63 are not read
+  // clang-format off
   const std::tuple<std::uint32_t, std::int16_t, std::int64_t, std::optional<K>> table[] = {
-      {14, 8, 16 << 16 | d, K::playPause},
-      {14, 8, 17 << 16 | d | 1, K::next},
-      {14, 8, 18 << 16 | d, K::previous},
-      {14, 8, high | 19 << 16 | d, K::next},
-      {14, 8, 20 << 16 | d | 0xFE, K::previous},
-      {14, 8, 16 << 16 | 0xB00, {}},
-      {14, 8, 15 << 16 | d, {}},
-      {14, 8, 21 << 16 | d, {}},
-      {14, 8, 0x110 << 16 | d, {}},
-      {14, 8, 16 << 16 | 0x1A00, {}},
-      {14, 7, 16 << 16 | d, {}},
-      {10, 8, 16 << 16 | d, {}},
+      {14, 8, 16 << 16 | d, K::playPause}, {14, 8, 17 << 16 | d | 1, K::next},
+      {14, 8, 18 << 16 | d, K::previous}, {14, 8, high | 19 << 16 | d, K::next},
+      {14, 8, 20 << 16 | d | 0xFE, K::previous}, {14, 8, 16 << 16 | 0xB00, {}},
+      {14, 8, 15 << 16 | d, {}}, {14, 8, 21 << 16 | d, {}}, {14, 8, 0x110 << 16 | d, {}},
+      {14, 8, 16 << 16 | 0x1A00, {}}, {14, 7, 16 << 16 | d, {}}, {10, 8, 16 << 16 | d, {}},
       {15, 8, 16 << 16 | d, {}}};
+  // clang-format on
   std::vector<MediaKey> expected;
   for (const auto& [type, subtype, data1, key] : table) {
     EXPECT_EQ(platform->post(FakeEvent{type, SystemDefinedEventFields{subtype, data1}}),
@@ -62,61 +56,51 @@ TEST(MediaKeyTap, DecidesMediaKeyDownsOnlyAndStaysOnWhileTrusted) {
   EXPECT_TRUE(tap.start());  // still installed, so nothing to do
   EXPECT_EQ(platform->postMediaKey(16, true), PostOutcome::noTap);
   tap.stop();
-  EXPECT_FALSE(tap.isInstalled());
   ASSERT_TRUE(tap.start());
   tap.setOnKeyDown(nullptr);
   EXPECT_EQ(platform->postMediaKey(16, true), PostOutcome::passed);
 }
 
-// Rounds of start/stop cycles while keys arrive. In the last, a callback blocks: start() after
-// stop() must not wait for it, the destructor must.
+// Start/stop cycles while keys arrive; then a callback blocks: start() after stop() must not
+// wait for it, the destructor must, and no callback may run once the tap is gone.
 TEST(MediaKeyTapLifetime, RestartsNeverWaitForOldCallbacksAndNoneRunsAfterDestruction) {
   auto platform = std::make_shared<FakeEventTapPlatform>();
-  for (int round = 0; round < 10; ++round) {
-    auto tap = std::make_unique<MediaKeyTap>(platform);
-    std::atomic<bool> destroyed{false}, posting{true}, block{false};
-    std::atomic<int> late{0}, decided{0};
-    std::promise<void> entered, go;
-    tap->setOnKeyDown([&, released = go.get_future().share()](MediaKey) {
-      late += destroyed ? 1 : 0;
-      if (++decided > 0 && block.exchange(false)) {
-        entered.set_value();
-        released.wait();
-      }
-      return true;
-    });
-    std::thread poster([&] {
-      while (posting) {
-        const auto outcome = platform->postMediaKey(16, true);
-        EXPECT_TRUE(outcome == PostOutcome::swallowed || outcome == PostOutcome::noTap);
-      }
-    });
-    for (int cycle = 0; cycle < 50; ++cycle) {
-      ASSERT_TRUE(tap->start());
-      tap->stop();
+  auto tap = std::make_unique<MediaKeyTap>(platform);
+  std::atomic<bool> destroyed{false}, posting{true}, block{false};
+  std::promise<void> entered, go;
+  tap->setOnKeyDown([&, released = go.get_future().share()](MediaKey) {
+    EXPECT_FALSE(destroyed) << "a callback ran after destruction";
+    if (block.exchange(false)) {
+      entered.set_value();
+      released.wait();
     }
-    block = round == 9;
+    return true;
+  });
+  std::thread poster([&] {
+    while (posting) {
+      EXPECT_NE(platform->postMediaKey(16, true), PostOutcome::passed);
+    }
+  });
+  for (int cycle = 0; cycle < 500; ++cycle) {
     ASSERT_TRUE(tap->start());
-    ASSERT_TRUE(eventually([&] { return decided > 0; }));
-    if (round == 9) {
-      entered.get_future().wait();
-      tap->stop();
-      auto restarted = std::async(std::launch::async, [&] { return tap->start(); });
-      EXPECT_EQ(restarted.wait_for(std::chrono::seconds(10)), std::future_status::ready)
-          << "start() waited for a callback on the stopped tap's thread";
-      auto reset = std::async(std::launch::async, [&] { restarted.wait(), tap.reset(); });
-      EXPECT_EQ(reset.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout)
-          << "the tap went away under a running callback";
-      go.set_value();
-      reset.wait();
-    }
-    tap.reset();
-    destroyed = true;
-    posting = false;
-    poster.join();
-    EXPECT_EQ(late, 0);
-    EXPECT_LE(threadsNamed(kTapThread), 0);
+    tap->stop();
   }
+  block = true;
+  ASSERT_TRUE(tap->start());
+  entered.get_future().wait();
+  tap->stop();
+  auto restarted = std::async(std::launch::async, [&] { return tap->start(); });
+  EXPECT_EQ(restarted.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+      << "start() waited for a callback on the stopped tap's thread";
+  auto reset = std::async(std::launch::async, [&] { restarted.wait(), tap.reset(); });
+  EXPECT_EQ(reset.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout)
+      << "the tap went away under a running callback";
+  go.set_value();
+  reset.wait();
+  destroyed = true;
+  posting = false;
+  poster.join();
+  EXPECT_LE(threadsNamed(kTapThread), 0);
 }
 
 TEST(MediaKeyRouter, DecidesEveryKeyByTheTableAndTellsTheObserver) {
@@ -131,8 +115,7 @@ TEST(MediaKeyRouter, DecidesEveryKeyByTheTableAndTellsTheObserver) {
   for (const auto& row : rows) {
     for (const auto& [code, command] :
          {std::pair{16, "playpause"}, std::pair{17, "nextTrack"}, std::pair{18, "previousTrack"}}) {
-      SCOPED_TRACE(::testing::Message() << row.enabled << row.denied << row.running
-                                        << rawValue(row.whenNotRunning) << code);
+      SCOPED_TRACE(::testing::Message() << "row " << &row - rows << ", key " << code);
       FakeEngine engine(EngineSettings(row.enabled, row.whenNotRunning));
       auto tap = std::make_unique<MediaKeyTap>(engine.taps);  // installed whatever the settings
       ASSERT_TRUE(tap->start());
@@ -144,15 +127,12 @@ TEST(MediaKeyRouter, DecidesEveryKeyByTheTableAndTellsTheObserver) {
       engine.router->refreshAutomationStatus();
       std::vector<std::pair<MediaKey, bool>> events;
       engine.router->setOnEvent([&](MediaKey key, bool taken) { events.emplace_back(key, taken); });
-      const int queries = engine.apps->runningQueries();
-      EXPECT_EQ(engine.taps->postMediaKey(code, true),
-                row.taken ? PostOutcome::swallowed : PostOutcome::passed);
-      EXPECT_EQ(engine.apps->runningQueries() - queries, row.enabled && !row.denied ? 1 : 0);
+      const auto answer = row.taken ? PostOutcome::swallowed : PostOutcome::passed;
+      EXPECT_EQ(engine.taps->postMediaKey(code, true), answer);
       EXPECT_TRUE(engine.apps->commands().empty());  // answered before any work ran
       EXPECT_EQ(events, (std::vector{std::pair{*mediaKeyFromKeyCode(code), row.taken}}));
       engine.router->setOnEvent(nullptr);
-      EXPECT_EQ(engine.taps->postMediaKey(code, true),
-                row.taken ? PostOutcome::swallowed : PostOutcome::passed);
+      EXPECT_EQ(engine.taps->postMediaKey(code, true), answer);
       engine.clock.runUntilIdle();
       EXPECT_EQ(engine.apps->commands(), std::vector<std::string>(row.taken ? 2 : 0, command));
       EXPECT_EQ(engine.apps->launches(), row.taken && !row.running ? 1 : 0);
@@ -169,7 +149,7 @@ TEST(MediaKeyRouter, InstallsTheTapAsAllowedAndKeepsTheLastDefiniteAutomationAns
   engine.router->update(EngineSettings(true, kPass));
   EXPECT_FALSE(engine.router->activate());
   engine.taps->setRefuseTaps(false);
-  EXPECT_EQ(engine.router->isAutomationDenied(), true);
+  EXPECT_TRUE(engine.router->isAutomationDenied());
   for (const std::int32_t definite : {kAutomationGranted, kAutomationNotPermitted}) {
     engine.apps->setAutomationStatus(definite);
     EXPECT_NE(engine.router->isAutomationDenied(), definite != kAutomationGranted);  // cached
@@ -183,26 +163,21 @@ TEST(MediaKeyRouter, InstallsTheTapAsAllowedAndKeepsTheLastDefiniteAutomationAns
   EXPECT_EQ(engine.router->automationStatus(), MusicController::AutomationAccess::undetermined);
   engine.router->deactivateTap();
   EXPECT_FALSE(engine.router->isTapInstalled());
-  EXPECT_TRUE(engine.router->settings().enabled);
-  const auto prompts = engine.apps->automationPrompts();
-  EXPECT_EQ(prompts, std::vector<bool>(prompts.size(), false));
-  EXPECT_EQ(prompts.size(), 9U);  // none while off
+  EXPECT_EQ(engine.apps->automationPrompts(), std::vector<bool>(9, false));  // none while off
 }
 
-// Settings, tap and keys from three threads at once: every key gets exactly one answer that the
-// observer agrees with, and the decisions are those of the settings once they settle.
+// Settings, tap and keys from three threads: each answer agrees with the observer, and the last.
 TEST(MediaKeyRouter, DecisionsStayConsistentWhileTheSettingsChurn) {
   FakeEngine engine(EngineSettings(true, kLaunch));
   engine.apps->setLaunchOutcome(LaunchOutcome::openError);
-  std::atomic<int> taken{0}, swallowed{0}, passed{0};
-  engine.router->setOnEvent([&](MediaKey, bool isTaken) { ++(isTaken ? taken : passed); });
+  std::atomic<int> taken{0}, swallowed{0};
+  engine.router->setOnEvent([&](MediaKey, bool isTaken) { taken += isTaken ? 1 : 0; });
   std::atomic<bool> churning{true};
   std::thread poster([&] {
     for (int i = 0; churning; ++i) {
       const auto outcome = engine.taps->postMediaKey(16 + i % 5, true);
       EXPECT_NE(outcome, PostOutcome::replaced);
       swallowed += outcome == PostOutcome::swallowed ? 1 : 0;
-      passed -= outcome == PostOutcome::passed ? 1 : 0;
     }
   });
   std::mt19937 random(20261206);
@@ -216,8 +191,6 @@ TEST(MediaKeyRouter, DecisionsStayConsistentWhileTheSettingsChurn) {
   poster.join();
   EXPECT_EQ(engine.taps->postMediaKey(16, true), PostOutcome::passed);
   EXPECT_EQ(taken, swallowed);
-  EXPECT_EQ(passed, 1);
-  EXPECT_GT(swallowed, 0);
   engine.clock.runUntilIdle();
   EXPECT_TRUE(engine.apps->commands().empty());
 }

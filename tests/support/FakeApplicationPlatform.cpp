@@ -52,9 +52,6 @@ void FakeApplicationPlatform::openApplication(const std::string& /*url*/, bool /
 std::unique_ptr<ScriptableApplication> FakeApplicationPlatform::scriptableApplication(
     std::string_view bundleID) {
   record(bundleID);
-  if (!scriptable_) {
-    return nullptr;
-  }
   return std::make_unique<Scriptable>([this](std::string_view selector) {
     std::lock_guard lock(mutex_);
     commands_.emplace_back(selector);

@@ -13,8 +13,7 @@ namespace tonvara::testing {
 // unfinished, after `slowChecks` readiness reads; or never settled.
 enum class LaunchOutcome { finished, openError, slow, terminated, neverReady };
 
-// Running instances, launching, a scripting object that records every command, the player
-// state and the Automation status, all set by the test.
+// Instances, launches, recorded commands, player state and Automation status, set by the test.
 class FakeApplicationPlatform final : public ApplicationPlatform {
  public:
   void setRunning(bool running);
@@ -23,9 +22,7 @@ class FakeApplicationPlatform final : public ApplicationPlatform {
     outcome_ = outcome;
     slowChecks_ = slowChecks;
   }
-  void setScriptable(bool scriptable) { scriptable_ = scriptable; }
-  // The player reports playing once this many commands were sent (negative: never).
-  void setPlayingAfterCommands(int commands) { playingAfter_ = commands; }
+  void setPlayingAfterCommands(int sent) { playingAfter_ = sent; }  // playing from then; -1 never
   void setAutomationStatus(std::int32_t status) { automationStatus_ = status; }
 
   std::vector<std::string> commands() const { return locked(commands_); }
@@ -74,7 +71,7 @@ class FakeApplicationPlatform final : public ApplicationPlatform {
   std::vector<bool> prompts_;
   std::string lastBundleID_;
   std::atomic<LaunchOutcome> outcome_{LaunchOutcome::finished};
-  std::atomic<bool> installed_{true}, scriptable_{true};
+  std::atomic<bool> installed_{true};
   std::atomic<int> slowChecks_{3}, playingAfter_{1}, launches_{0}, runningQueries_{0};
   std::atomic<std::int32_t> automationStatus_{kAutomationGranted};
 };

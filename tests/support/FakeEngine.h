@@ -7,16 +7,14 @@
 
 namespace tonvara::testing {
 
-// A music controller with the default procedures over the fake platform, its queue and the
-// launch wait on one virtual clock. `log`, if given, hears of every command sent ("+" after a
-// launch) and every player-state query.
+// The default procedures over the fake platform, queues on one virtual clock; `log` hears of
+// every command ("+" after a launch) and player-state query.
 std::shared_ptr<MusicController> makeFakeMusicController(
     const std::shared_ptr<FakeApplicationPlatform>& platform, VirtualClock& clock,
     MusicController::PlayPauseAfterLaunch afterLaunch =
         MusicController::PlayPauseAfterLaunch::toggle,
     std::function<void(std::string)> log = [](const std::string&) {});
 
-// A router over the fakes, with them.
 struct FakeEngine {
   explicit FakeEngine(EngineSettings settings);
 

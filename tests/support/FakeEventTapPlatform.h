@@ -15,17 +15,14 @@ struct FakeEvent {
   std::optional<SystemDefinedEventFields> fields;
 };
 
-// What became of a posted event: no enabled tap saw it, the tap returned the very event,
-// dropped it, or returned some other event (never right).
+// What became of a posted event; `replaced`: the tap returned another event (never right).
 enum class PostOutcome { noTap, passed, swallowed, replaced };
 
-// The system's event-tap services. Posted events run the newest tap's callback on the thread
-// of its run loop; the poster waits for the answer.
+// Posted events run the newest tap's callback on its run loop's thread; the poster waits.
 class FakeEventTapPlatform final : public EventTapPlatform {
  public:
-  // An untrusted process, or a refusing system, gets no new tap.
   void setTrusted(bool trusted) { trusted_ = trusted; }
-  void setRefuseTaps(bool refuse) { refuse_ = refuse; }
+  void setRefuseTaps(bool refuse) { refuse_ = refuse; }  // an untrusted process is refused too
   PostOutcome post(const FakeEvent& event) { return deliver(event, false); }
   // A media-key event: data1 is code << 16 | state << 8 | flags (bit 0: auto-repeat).
   PostOutcome postMediaKey(std::int64_t code, bool down, bool repeat = false) {

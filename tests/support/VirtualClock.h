@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
-#include <utility>
 
 #include "MediaKeyEngine/WorkQueue.h"
 
 namespace tonvara::testing {
 
-// Time that moves only when a test says so. Jobs of every VirtualQueue on this clock run on the
-// test's thread in due order, then arrival order, as the clock advances.
+// Time that moves only when told; jobs of its VirtualQueues run on the test's thread, in order.
 class VirtualClock {
  public:
   using Duration = WorkQueue::Duration;
