@@ -28,12 +28,27 @@ MediaKeyTap::~MediaKeyTap() {
 }
 
 MediaKeyTap::OnKeyDown MediaKeyTap::onKeyDown() const {
-  const auto current = onKeyDown_.load();
+  const auto current = currentOnKeyDown();
   return current ? *current : OnKeyDown{};
 }
 
 void MediaKeyTap::setOnKeyDown(OnKeyDown callback) {
-  onKeyDown_.store(callback ? std::make_shared<const OnKeyDown>(std::move(callback)) : nullptr);
+  auto shared = callback ? std::make_shared<const OnKeyDown>(std::move(callback)) : nullptr;
+#if defined(__cpp_lib_atomic_shared_ptr)
+  onKeyDown_.store(std::move(shared));
+#else
+  std::lock_guard state(stateLock_);
+  onKeyDown_ = std::move(shared);
+#endif
+}
+
+std::shared_ptr<const MediaKeyTap::OnKeyDown> MediaKeyTap::currentOnKeyDown() const {
+#if defined(__cpp_lib_atomic_shared_ptr)
+  return onKeyDown_.load();
+#else
+  std::lock_guard state(stateLock_);
+  return onKeyDown_;
+#endif
 }
 
 bool MediaKeyTap::start() {
@@ -178,7 +193,7 @@ EventRef MediaKeyTap::handleEvent(std::uint32_t type, EventRef event) {
   if (!key) {
     return event;
   }
-  const auto onKeyDown = onKeyDown_.load();
+  const auto onKeyDown = currentOnKeyDown();
   if (!onKeyDown) {
     return event;
   }

@@ -7,6 +7,7 @@
 #include <semaphore>
 #include <thread>
 #include <vector>
+#include <version>
 
 #include "MediaKeyEngine/EventTapPlatform.h"
 #include "MediaKeyEngine/MediaKey.h"
@@ -50,6 +51,7 @@ class MediaKeyTap {
   static EventRef callBack(std::uint32_t type, EventRef event, void* userInfo);
   static EventRef callBackSlowPath(std::uint32_t type, EventRef event, void* userInfo);
   EventRef handleEvent(std::uint32_t type, EventRef event);
+  std::shared_ptr<const OnKeyDown> currentOnKeyDown() const;
   void runTapThread(const std::shared_ptr<RunLoopSource>& source,
                     const std::shared_ptr<EventTapPort>& port, std::binary_semaphore& started);
   // Joins the retired threads that have ended; with `all`, waits for every one of them.
@@ -59,8 +61,12 @@ class MediaKeyTap {
 
   std::mutex lifecycleLock_;
   mutable std::mutex stateLock_;
+#if defined(__cpp_lib_atomic_shared_ptr)
   // Read for every key without taking stateLock_.
   std::atomic<std::shared_ptr<const OnKeyDown>> onKeyDown_;
+#else
+  std::shared_ptr<const OnKeyDown> onKeyDown_;  // guarded by stateLock_
+#endif
   std::shared_ptr<EventTapPort> tap_;
   std::shared_ptr<RunLoopSource> runLoopSource_;
   TapThread tapThread_;
