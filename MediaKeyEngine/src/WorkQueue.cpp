@@ -58,24 +58,21 @@ class DispatchQueue::Pool {
   }
 
   void schedule(Duration delay, Job job) {
-    bool wake = false;
-    {
-      std::lock_guard lock(mutex_);
-      if (closed_) {
-        return;
-      }
-      Entry entry{std::chrono::steady_clock::now(), nextSequence_++, std::move(job)};
-      if (delay > Duration::zero()) {
-        entry.due += delay;
-        later_.push_back(std::move(entry));
-        std::push_heap(later_.begin(), later_.end(), Later{});
-      } else {
-        now_.push_back(std::move(entry));
-      }
-      // A busy thread looks again before it sleeps: only a sleeping one needs the signal.
-      wake = sleepers_ > 0;
+    std::lock_guard lock(mutex_);
+    if (closed_) {
+      return;
     }
-    if (wake) {
+    Entry entry{std::chrono::steady_clock::now(), nextSequence_++, std::move(job)};
+    if (delay > Duration::zero()) {
+      entry.due += delay;
+      later_.push_back(std::move(entry));
+      std::push_heap(later_.begin(), later_.end(), Later{});
+    } else {
+      now_.push_back(std::move(entry));
+    }
+    // A busy thread looks again before it sleeps: only a sleeping one needs the signal. Sent
+    // under the lock, since the job may drop the queue's last owner as soon as it runs.
+    if (sleepers_ > 0) {
       wake_.notify_one();
     }
   }

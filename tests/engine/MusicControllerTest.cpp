@@ -101,7 +101,7 @@ TEST(DispatchQueue, RunsJobsOneAtATimeInDueOrderAtItsQualityOfService) {
     std::this_thread::sleep_for(50ms);
     queue->sync([&] { order.push_back(1); });
     EXPECT_EQ(order, (std::vector{0, -1, -2, 20, 40, 1}));
-    queue->async([&queue] { queue.reset(); });  // the last owner goes from a job of its own
+    queue.get()->async([keep = std::move(queue)] {});  // the job becomes the last owner
     EXPECT_TRUE(eventually([&] { return threadsNamed("test.queue") <= 0; }));
   }
 }
