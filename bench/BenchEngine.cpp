@@ -6,27 +6,14 @@
 
 namespace tonvara::bench {
 
-namespace {
-
-class RunningMusic final : public RunningApplication {
- public:
-  bool isFinishedLaunching() const override { return true; }
-  bool isTerminated() const override { return false; }
-};
-
-}  // namespace
-
 BenchEngine::BenchEngine(MusicState musicState, MusicController::SendCommand sendCommand)
     : platform_(std::make_shared<BenchEventTapPlatform>()),
       musicQueue_(
           std::make_shared<DispatchQueue>("com.tonvara.music", QualityOfService::userInitiated)) {
-  // A cached list stands in for the running-application query: one copy per key, no lookup.
-  ApplicationPlatform::RunningApplications running;
-  if (musicState == MusicState::running) {
-    running.push_back(std::make_shared<RunningMusic>());
-  }
+  // A cached answer stands in for the platform's running-application query.
+  const bool running = musicState == MusicState::running;
   auto music = MusicController::create(
-      musicQueue_, [running] { return running; },
+      musicQueue_, MusicController::IsRunningQuery([running] { return running; }),
       [](const MusicController::LaunchCompletion& completion) { completion(false); },
       std::move(sendCommand), [] { return kAutomationGranted; }, [] { return true; });
   const EngineSettings settings{true, WhenNotRunning::passThrough};

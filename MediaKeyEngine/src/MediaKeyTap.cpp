@@ -1,5 +1,7 @@
 #include "MediaKeyEngine/MediaKeyTap.h"
 
+#include <algorithm>
+#include <semaphore>
 #include <utility>
 
 #include "MediaKeyEngine/PlatformDefaults.h"
@@ -22,18 +24,31 @@ MediaKeyTap::MediaKeyTap(std::shared_ptr<EventTapPlatform> platform)
 MediaKeyTap::~MediaKeyTap() {
   stop();
   std::lock_guard lifecycle(lifecycleLock_);
-  joinRetiredThreads();
+  joinRetiredThreads(true);
 }
 
 MediaKeyTap::OnKeyDown MediaKeyTap::onKeyDown() const {
-  std::lock_guard state(stateLock_);
-  return onKeyDown_ ? *onKeyDown_ : OnKeyDown{};
+  const auto current = currentOnKeyDown();
+  return current ? *current : OnKeyDown{};
 }
 
 void MediaKeyTap::setOnKeyDown(OnKeyDown callback) {
   auto shared = callback ? std::make_shared<const OnKeyDown>(std::move(callback)) : nullptr;
+#if defined(__cpp_lib_atomic_shared_ptr)
+  onKeyDown_.store(std::move(shared));
+#else
   std::lock_guard state(stateLock_);
   onKeyDown_ = std::move(shared);
+#endif
+}
+
+std::shared_ptr<const MediaKeyTap::OnKeyDown> MediaKeyTap::currentOnKeyDown() const {
+#if defined(__cpp_lib_atomic_shared_ptr)
+  return onKeyDown_.load();
+#else
+  std::lock_guard state(stateLock_);
+  return onKeyDown_;
+#endif
 }
 
 bool MediaKeyTap::start() {
@@ -44,8 +59,8 @@ bool MediaKeyTap::start() {
       return true;
     }
   }
-  // Threads of earlier installations were told to stop; reap them so none pile up.
-  joinRetiredThreads();
+  // Only threads that have already ended: an earlier thread may still be inside a callback.
+  joinRetiredThreads(false);
 
   auto port = platform_->createEventTap(
       EventTapLocation::hidEventTap, EventTapPlacement::headInsertEventTap,
@@ -60,19 +75,24 @@ bool MediaKeyTap::start() {
     runLoopSource_ = source;
   }
 
-  std::counting_semaphore<> started(0);
-  std::thread thread([this, source, port, &started] { runTapThread(source, port, started); });
+  // Shared with the thread, which may still be signalling when this call has returned.
+  auto started = std::make_shared<std::binary_semaphore>(0);
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  std::thread thread([this, source, port, started, finished] {
+    runTapThread(source, port, *started);
+    finished->store(true, std::memory_order_release);
+  });
   {
     std::lock_guard state(stateLock_);
-    tapThread_ = std::move(thread);
+    tapThread_ = TapThread{std::move(thread), std::move(finished)};
   }
-  started.acquire();
+  started->acquire();
   return true;
 }
 
 void MediaKeyTap::runTapThread(const std::shared_ptr<RunLoopSource>& source,
                                const std::shared_ptr<EventTapPort>& port,
-                               std::counting_semaphore<>& started) {
+                               std::binary_semaphore& started) {
   detail::setCurrentThreadName(kThreadName);
   auto runLoop = platform_->currentRunLoop();
   {
@@ -82,7 +102,6 @@ void MediaKeyTap::runTapThread(const std::shared_ptr<RunLoopSource>& source,
   runLoop->addSource(source);
   platform_->enableTap(*port, true);
   started.release();
-  // `started` belongs to start(), which may have returned by now: not touched again.
   runLoop->run();
 }
 
@@ -91,13 +110,13 @@ void MediaKeyTap::stop() {
   std::shared_ptr<EventTapPort> port;
   std::shared_ptr<RunLoop> runLoop;
   std::shared_ptr<RunLoopSource> source;
-  std::thread thread;
+  TapThread thread;
   {
     std::lock_guard state(stateLock_);
     port = std::exchange(tap_, nullptr);
     runLoop = std::exchange(tapRunLoop_, nullptr);
     source = std::exchange(runLoopSource_, nullptr);
-    thread = std::exchange(tapThread_, std::thread{});
+    thread = std::exchange(tapThread_, TapThread{});
   }
   if (port) {
     platform_->enableTap(*port, false);
@@ -106,7 +125,7 @@ void MediaKeyTap::stop() {
     runLoop->removeSource(source);
     runLoop->stop();
   }
-  if (thread.joinable()) {
+  if (thread.thread.joinable()) {
     retiredThreads_.push_back(std::move(thread));
   }
 }
@@ -116,19 +135,35 @@ bool MediaKeyTap::isInstalled() const {
   return tap_ != nullptr;
 }
 
-void MediaKeyTap::joinRetiredThreads() {
-  for (auto& thread : retiredThreads_) {
-    // Destroyed from inside its own callback: that thread ends by itself once it returns.
-    if (thread.get_id() == std::this_thread::get_id()) {
-      thread.detach();
-    } else {
-      thread.join();
+void MediaKeyTap::joinRetiredThreads(bool all) {
+  const auto joined = [all](TapThread& retired) {
+    if (!all && !retired.finished->load(std::memory_order_acquire)) {
+      return false;
     }
-  }
-  retiredThreads_.clear();
+    // Destroyed from inside its own callback: that thread ends by itself once it returns.
+    if (retired.thread.get_id() == std::this_thread::get_id()) {
+      retired.thread.detach();
+    } else {
+      retired.thread.join();
+    }
+    return true;
+  };
+  retiredThreads_.erase(std::remove_if(retiredThreads_.begin(), retiredThreads_.end(), joined),
+                        retiredThreads_.end());
 }
 
 EventRef MediaKeyTap::callBack(std::uint32_t type, EventRef event, void* userInfo) {
+  // Most events are decided here, before the full handler saves any register: everything
+  // below the system-defined type passes.
+  if (type < kSystemDefinedEventType) [[likely]] {
+    return event;
+  }
+  return callBackSlowPath(type, event, userInfo);
+}
+
+// Takes the callback's arguments in the same order, so the fast path above moves nothing.
+[[gnu::noinline]] EventRef MediaKeyTap::callBackSlowPath(std::uint32_t type, EventRef event,
+                                                         void* userInfo) {
   if (userInfo == nullptr) {
     return event;
   }
@@ -158,11 +193,7 @@ EventRef MediaKeyTap::handleEvent(std::uint32_t type, EventRef event) {
   if (!key) {
     return event;
   }
-  std::shared_ptr<const OnKeyDown> onKeyDown;
-  {
-    std::lock_guard state(stateLock_);
-    onKeyDown = onKeyDown_;
-  }
+  const auto onKeyDown = currentOnKeyDown();
   if (!onKeyDown) {
     return event;
   }

@@ -10,7 +10,7 @@ std::shared_ptr<MusicController> MusicController::create() {
   auto platform = platform::defaultApplicationPlatform();
   return create(
       std::make_shared<DispatchQueue>("com.tonvara.music", QualityOfService::userInitiated),
-      [platform] { return platform->runningApplications(bundleID); },
+      IsRunningQuery([platform] { return platform->isApplicationRunning(bundleID); }),
       makeDefaultLaunchApplication(platform,
                                    DispatchQueue::global(QualityOfService::userInitiated)),
       makeDefaultSendCommand(platform, platform::defaultPlayPauseAfterLaunch()),
@@ -24,23 +24,44 @@ std::shared_ptr<MusicController> MusicController::create(std::shared_ptr<SerialW
                                                          SendCommand sendCommand,
                                                          AutomationStatusCheck automationStatus,
                                                          PlayerStateQuery isPlaying) {
-  return std::make_shared<MusicController>(
-      Passkey{}, std::move(queue), std::move(runningApplications), std::move(launchApplication),
+  return create(std::move(queue),
+                IsRunningQuery([list = std::move(runningApplications)] { return !list().empty(); }),
+                std::move(launchApplication), std::move(sendCommand), std::move(automationStatus),
+                std::move(isPlaying));
+}
+
+std::shared_ptr<MusicController> MusicController::create(std::shared_ptr<SerialWorkQueue> queue,
+                                                         IsRunningQuery isRunning,
+                                                         LaunchApplication launchApplication,
+                                                         SendCommand sendCommand,
+                                                         AutomationStatusCheck automationStatus,
+                                                         PlayerStateQuery isPlaying) {
+  auto controller = std::make_unique<MusicController>(
+      Passkey{}, std::move(queue), std::move(isRunning), std::move(launchApplication),
       std::move(sendCommand), std::move(automationStatus), std::move(isPlaying));
+  return std::unique_ptr<MusicController, RetireOnQueue>(controller.release());
+}
+
+void MusicController::RetireOnQueue::operator()(MusicController* controller) const {
+  // Every key job was queued while a reference was still held, so a job queued now runs after
+  // all of them; if the queue drops it instead, dropping it deletes the controller just the same.
+  auto last = std::shared_ptr<MusicController>(controller);
+  auto queue = last->queue_;
+  queue->async([last = std::move(last)] {});
 }
 
 MusicController::MusicController(Passkey /*unused*/, std::shared_ptr<SerialWorkQueue> queue,
-                                 RunningApplications runningApplications,
-                                 LaunchApplication launchApplication, SendCommand sendCommand,
-                                 AutomationStatusCheck automationStatus, PlayerStateQuery isPlaying)
+                                 IsRunningQuery isRunning, LaunchApplication launchApplication,
+                                 SendCommand sendCommand, AutomationStatusCheck automationStatus,
+                                 PlayerStateQuery isPlaying)
     : queue_(std::move(queue)),
-      runningApplications_(std::move(runningApplications)),
+      isRunning_(std::move(isRunning)),
       launchApplication_(std::move(launchApplication)),
       sendCommand_(std::move(sendCommand)),
       automationStatus_(std::move(automationStatus)),
       isPlaying_(std::move(isPlaying)) {}
 
-bool MusicController::isRunning() const { return !runningApplications_().empty(); }
+bool MusicController::isRunning() const { return isRunning_(); }
 
 MusicController::AutomationAccess MusicController::automationAccess() const {
   return automationAccessFromStatus(automationStatus_());
@@ -58,17 +79,40 @@ MusicController::AutomationAccess MusicController::automationAccessFromStatus(st
 }
 
 void MusicController::perform(MediaKey key, bool launchIfNeeded) {
-  queue_->async([self = shared_from_this(), key, launchIfNeeded] {
-    if (launchIfNeeded && self->runningApplications_().empty()) {
-      self->launchApplication_([weak = std::weak_ptr(self), key](bool isUp) {
-        if (auto controller = weak.lock(); controller && isUp) {
-          controller->queue_->async([controller, key] { controller->sendAfterLaunch(key); });
-        }
-      });
-      return;
-    }
-    self->sendCommand_(key, false);
-  });
+  // Small enough to be stored inside the job without an allocation; the controller outlives the
+  // job because it retires on this queue.
+  queue_->async([this, key, launchIfNeeded] { run(key, launchIfNeeded); });
+}
+
+void MusicController::run(MediaKey key, bool launchIfNeeded) {
+  // A second launch while the first is under way would start a second instance.
+  if (launchPending_) {
+    keysAwaitingLaunch_.push_back(key);
+    return;
+  }
+  if (launchIfNeeded && !isRunning_()) {
+    launchPending_ = true;
+    keysAwaitingLaunch_.assign(1, key);
+    launchApplication_([weak = weak_from_this()](bool isUp) {
+      if (auto controller = weak.lock()) {
+        controller->queue_->async([controller, isUp] { controller->finishLaunch(isUp); });
+      }
+    });
+    return;
+  }
+  sendCommand_(key, false);
+}
+
+void MusicController::finishLaunch(bool isUp) {
+  const auto keys = std::exchange(keysAwaitingLaunch_, {});
+  launchPending_ = false;
+  if (!isUp || keys.empty()) {
+    return;
+  }
+  sendAfterLaunch(keys.front());
+  for (auto later = keys.begin() + 1; later != keys.end(); ++later) {
+    sendCommand_(*later, false);
+  }
 }
 
 void MusicController::sendAfterLaunch(MediaKey key) {

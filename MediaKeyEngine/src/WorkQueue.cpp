@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
-#include <queue>
 #include <thread>
 #include <vector>
 
@@ -12,18 +12,19 @@
 
 namespace tonvara {
 
-// Jobs ordered by due time (then by arrival), run by one or more named threads.
+// Jobs ordered by due time (then by arrival), run by one or more named threads. Jobs due at
+// once wait in arrival order apart from the delayed ones, so queueing one costs no heap sift.
 class DispatchQueue::Pool {
  public:
-  explicit Pool(std::string label) : label_(std::move(label)) {}
+  Pool(std::string label, QualityOfService qos) : label_(std::move(label)), qos_(qos) {}
 
   Pool(const Pool&) = delete;
   Pool& operator=(const Pool&) = delete;
 
   // The threads share ownership, so a job that drops the queue's last owner cannot pull the
   // pool out from under its own thread.
-  static std::shared_ptr<Pool> start(std::string label, int threadCount) {
-    auto pool = std::make_shared<Pool>(std::move(label));
+  static std::shared_ptr<Pool> start(std::string label, QualityOfService qos, int threadCount) {
+    auto pool = std::make_shared<Pool>(std::move(label), qos);
     std::lock_guard lock(pool->mutex_);
     for (int i = 0; i < threadCount; ++i) {
       pool->threads_.emplace_back([pool] { pool->work(); });
@@ -35,18 +36,18 @@ class DispatchQueue::Pool {
   // the calling one when a job of this pool is closing it.
   void close() {
     std::vector<std::thread> threads;
-    std::vector<Entry> dropped;
+    std::deque<Entry> droppedNow;
+    std::vector<Entry> droppedLater;
     {
       std::lock_guard lock(mutex_);
       closed_ = true;
       threads.swap(threads_);
-      while (!jobs_.empty()) {
-        dropped.push_back(std::move(const_cast<Entry&>(jobs_.top())));  // NOLINT
-        jobs_.pop();
-      }
+      droppedNow.swap(now_);
+      droppedLater.swap(later_);
     }
     wake_.notify_all();
-    dropped.clear();
+    droppedNow.clear();
+    droppedLater.clear();
     for (auto& thread : threads) {
       if (thread.get_id() == std::this_thread::get_id()) {
         thread.detach();
@@ -57,15 +58,23 @@ class DispatchQueue::Pool {
   }
 
   void schedule(Duration delay, Job job) {
-    {
-      std::lock_guard lock(mutex_);
-      if (closed_) {
-        return;
-      }
-      jobs_.push(Entry{std::chrono::steady_clock::now() + std::max(delay, Duration::zero()),
-                       nextSequence_++, std::move(job)});
+    std::lock_guard lock(mutex_);
+    if (closed_) {
+      return;
     }
-    wake_.notify_one();
+    Entry entry{std::chrono::steady_clock::now(), nextSequence_++, std::move(job)};
+    if (delay > Duration::zero()) {
+      entry.due += delay;
+      later_.push_back(std::move(entry));
+      std::push_heap(later_.begin(), later_.end(), Later{});
+    } else {
+      now_.push_back(std::move(entry));
+    }
+    // A busy thread looks again before it sleeps: only a sleeping one needs the signal. Sent
+    // under the lock, since the job may drop the queue's last owner as soon as it runs.
+    if (sleepers_ > 0) {
+      wake_.notify_one();
+    }
   }
 
  private:
@@ -80,27 +89,47 @@ class DispatchQueue::Pool {
     }
   };
 
+  // The earliest entry of either list; call with the lock held and a job queued.
+  bool nextIsDelayed() const {
+    if (now_.empty()) {
+      return true;
+    }
+    return !later_.empty() && Later{}(now_.front(), later_.front());
+  }
+
   void work() {
     detail::setCurrentThreadName(label_);
+    detail::setCurrentThreadQualityOfService(qos_);
     std::unique_lock lock(mutex_);
     while (!closed_) {
-      if (jobs_.empty()) {
+      if (now_.empty() && later_.empty()) {
+        ++sleepers_;
         wake_.wait(lock);
+        --sleepers_;
         continue;
       }
-      const auto due = jobs_.top().due;
+      const bool delayed = nextIsDelayed();
+      const auto due = delayed ? later_.front().due : now_.front().due;
       if (due > std::chrono::steady_clock::now()) {
+        ++sleepers_;
         wake_.wait_until(lock, due);
+        --sleepers_;
         continue;
       }
-      // priority_queue::top is const; the entry is popped right after, so moving is safe.
-      Job job = std::move(const_cast<Entry&>(jobs_.top()).job);  // NOLINT
-      jobs_.pop();
-      const bool moreQueued = !jobs_.empty();
-      lock.unlock();
+      Job job;
+      if (delayed) {
+        std::pop_heap(later_.begin(), later_.end(), Later{});
+        job = std::move(later_.back().job);
+        later_.pop_back();
+      } else {
+        job = std::move(now_.front().job);
+        now_.pop_front();
+      }
       // This thread may have been the one watching the next due time: hand that watch on, or
       // a delayed job could wait behind this one while another thread sleeps.
-      if (moreQueued) {
+      const bool handOn = sleepers_ > 0 && !(now_.empty() && later_.empty());
+      lock.unlock();
+      if (handOn) {
         wake_.notify_one();
       }
       job();
@@ -110,10 +139,13 @@ class DispatchQueue::Pool {
   }
 
   const std::string label_;
+  const QualityOfService qos_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::priority_queue<Entry, std::vector<Entry>, Later> jobs_;
+  std::deque<Entry> now_;
+  std::vector<Entry> later_;  // a heap by due time
   std::uint64_t nextSequence_ = 0;
+  int sleepers_ = 0;
   bool closed_ = false;
   std::vector<std::thread> threads_;
 };
@@ -122,8 +154,8 @@ namespace {
 
 class ConcurrentQueue final : public WorkQueue {
  public:
-  ConcurrentQueue(std::string label, int threadCount)
-      : pool_(DispatchQueue::Pool::start(std::move(label), threadCount)) {}
+  ConcurrentQueue(std::string label, QualityOfService qos, int threadCount)
+      : pool_(DispatchQueue::Pool::start(std::move(label), qos, threadCount)) {}
   ~ConcurrentQueue() override { pool_->close(); }
 
   ConcurrentQueue(const ConcurrentQueue&) = delete;
@@ -152,8 +184,8 @@ std::string_view globalLabel(QualityOfService qos) {
 
 }  // namespace
 
-DispatchQueue::DispatchQueue(std::string label, QualityOfService /*qos*/)
-    : pool_(Pool::start(std::move(label), 1)) {}
+DispatchQueue::DispatchQueue(std::string label, QualityOfService qos)
+    : pool_(Pool::start(std::move(label), qos, 1)) {}
 
 DispatchQueue::~DispatchQueue() { pool_->close(); }
 
@@ -163,7 +195,8 @@ std::shared_ptr<WorkQueue> DispatchQueue::global(QualityOfService qos) {
   static std::array<std::shared_ptr<WorkQueue>, 4> queues;
   const auto index = static_cast<std::size_t>(qos);
   std::call_once(once.at(index), [&] {
-    queues.at(index) = std::make_shared<ConcurrentQueue>(std::string(globalLabel(qos)), kThreads);
+    queues.at(index) =
+        std::make_shared<ConcurrentQueue>(std::string(globalLabel(qos)), qos, kThreads);
   });
   return queues.at(index);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,71 +9,71 @@
 
 namespace tonvara::testing {
 
-// How an attempt to open the application turns out.
-enum class LaunchOutcome {
-  finished,    // the handle reports finished launching at once
-  openError,   // the platform reports an error and no handle
-  slow,        // the handle finishes after `slowChecks` readiness reads
-  terminated,  // the handle terminates after `slowChecks` readiness reads
-  neverReady,  // the handle neither finishes nor terminates
-};
+// How opening the application turns out: finished at once; an error; finished, or terminated
+// unfinished, after `slowChecks` readiness reads; or never settled.
+enum class LaunchOutcome { finished, openError, slow, terminated, neverReady };
 
-// A scriptable stand-in for the application services: running instances, launching, the
-// scripting object (which records every command), the player state and the Automation status.
+// Instances, launches, recorded commands, player state and Automation status, set by the test.
 class FakeApplicationPlatform final : public ApplicationPlatform {
  public:
   void setRunning(bool running);
-  void setInstalled(bool installed);
-  void setLaunchOutcome(LaunchOutcome outcome, int slowChecks = 3);
-  // Whether a scripting object can be made at all, and whether it answers to commands.
-  void setScriptable(bool scriptable);
-  void setRespondsToCommands(bool responds);
-  // The player reports playing once this many commands have been sent (negative: never).
-  void setPlayingAfterCommands(int commands);
-  void setAutomationStatus(std::int32_t status);
-  // Runs inside each player-state query, e.g. to read a virtual clock.
-  void setOnPlayerStateQuery(std::function<void()> hook);
+  void setInstalled(bool installed) { installed_ = installed; }
+  void setLaunchOutcome(LaunchOutcome outcome, int slowChecks = 3) {
+    outcome_ = outcome;
+    slowChecks_ = slowChecks;
+  }
+  void setPlayingAfterCommands(int sent) { playingAfter_ = sent; }  // playing from then; -1 never
+  void setAutomationStatus(std::int32_t status) { automationStatus_ = status; }
 
-  std::vector<std::string> commands() const;
-  int launches() const;
-  int runningQueries() const;
-  int playerStateQueries() const;
-  int automationChecks() const;
-  std::vector<bool> automationPrompts() const;
+  std::vector<std::string> commands() const { return locked(commands_); }
+  int launches() const { return launches_; }
+  int runningQueries() const { return runningQueries_; }
+  int automationChecks() const { return static_cast<int>(automationPrompts().size()); }
+  std::vector<bool> automationPrompts() const { return locked(prompts_); }
+  std::string lastBundleID() const { return locked(lastBundleID_); }  // as the last call named it
 
-  RunningApplications runningApplications(std::string_view bundleID) override;
-  std::optional<std::string> urlForApplication(std::string_view bundleID) override;
+  RunningApplications runningApplications(std::string_view bundleID) override {
+    ++runningQueries_;
+    const auto lock = record(bundleID);
+    return running_;
+  }
+  std::optional<std::string> urlForApplication(std::string_view bundleID) override {
+    record(bundleID);
+    return installed_ ? std::optional<std::string>("fake:///Music.app") : std::nullopt;
+  }
   void openApplication(const std::string& url, bool activates, OpenCompletion completion) override;
   std::unique_ptr<ScriptableApplication> scriptableApplication(std::string_view bundleID) override;
-  std::optional<bool> isPlayerPlaying(std::string_view bundleID) override;
-  std::int32_t determinePermissionToAutomate(std::string_view bundleID,
-                                             bool askUserIfNeeded) override;
-
-  // The bundle identifier every call named; empty until the first call.
-  std::string lastBundleID() const;
+  std::optional<bool> isPlayerPlaying(std::string_view bundleID) override {
+    const auto lock = record(bundleID);
+    return playingAfter_ >= 0 && static_cast<int>(commands_.size()) >= playingAfter_;
+  }
+  std::int32_t determinePermissionToAutomate(std::string_view bundleID, bool prompt) override {
+    const auto lock = record(bundleID);
+    prompts_.push_back(prompt);
+    return automationStatus_;
+  }
 
  private:
-  class Instance;
-  class Scriptable;
-  void record(std::string_view bundleID);
+  std::unique_lock<std::mutex> record(std::string_view bundleID) {
+    std::unique_lock lock(mutex_);
+    lastBundleID_ = bundleID;
+    return lock;
+  }
+  template <typename T>
+  T locked(const T& field) const {
+    std::lock_guard lock(mutex_);
+    return field;
+  }
 
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<RunningApplication>> running_;
-  bool installed_ = true;
-  LaunchOutcome outcome_ = LaunchOutcome::finished;
-  int slowChecks_ = 3;
-  bool scriptable_ = true;
-  bool responds_ = true;
-  int playingAfter_ = 1;
-  std::int32_t automationStatus_ = kAutomationGranted;
-  std::function<void()> onPlayerStateQuery_;
   std::vector<std::string> commands_;
-  int launches_ = 0;
-  int playerStateQueries_ = 0;
-  int automationChecks_ = 0;
   std::vector<bool> prompts_;
   std::string lastBundleID_;
-  std::atomic<int> runningQueries_{0};
+  std::atomic<LaunchOutcome> outcome_{LaunchOutcome::finished};
+  std::atomic<bool> installed_{true};
+  std::atomic<int> slowChecks_{3}, playingAfter_{1}, launches_{0}, runningQueries_{0};
+  std::atomic<std::int32_t> automationStatus_{kAutomationGranted};
 };
 
 }  // namespace tonvara::testing

@@ -4,17 +4,22 @@ namespace tonvara::testing {
 
 std::shared_ptr<MusicController> makeFakeMusicController(
     const std::shared_ptr<FakeApplicationPlatform>& platform, VirtualClock& clock,
-    MusicController::PlayPauseAfterLaunch afterLaunch) {
+    MusicController::PlayPauseAfterLaunch afterLaunch, std::function<void(std::string)> log) {
+  const auto id = MusicController::bundleID;
   return MusicController::create(
       std::make_shared<VirtualQueue>(clock),
-      [platform] { return platform->runningApplications(MusicController::bundleID); },
+      [platform, id] { return platform->runningApplications(id); },
       MusicController::makeDefaultLaunchApplication(platform,
                                                     std::make_shared<VirtualQueue>(clock)),
-      MusicController::makeDefaultSendCommand(platform, afterLaunch),
-      [platform] {
-        return platform->determinePermissionToAutomate(MusicController::bundleID, false);
+      [log, send = MusicController::makeDefaultSendCommand(platform, afterLaunch)](
+          MediaKey key, bool afterLaunch) {
+        log((afterLaunch ? "+" : "") + std::string(debugName(key)));
+        send(key, afterLaunch);
       },
-      [platform] { return platform->isPlayerPlaying(MusicController::bundleID).value_or(false); });
+      [platform, id] { return platform->determinePermissionToAutomate(id, false); },
+      [platform, id, log] {
+        return log("playing?"), platform->isPlayerPlaying(id).value_or(false);
+      });
 }
 
 FakeEngine::FakeEngine(EngineSettings settings)

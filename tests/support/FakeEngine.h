@@ -1,23 +1,20 @@
 #pragma once
 
-#include <memory>
-
 #include "FakeApplicationPlatform.h"
 #include "FakeEventTapPlatform.h"
 #include "MediaKeyEngine/MediaKeyRouter.h"
-#include "MediaKeyEngine/MusicController.h"
 #include "VirtualClock.h"
 
 namespace tonvara::testing {
 
-// A music controller whose collaborators are the default procedures running against the fake
-// platform, with the serial queue and the launch-wait queue on one virtual clock.
+// The default procedures over the fake platform, queues on one virtual clock; `log` hears of
+// every command ("+" after a launch) and player-state query.
 std::shared_ptr<MusicController> makeFakeMusicController(
     const std::shared_ptr<FakeApplicationPlatform>& platform, VirtualClock& clock,
     MusicController::PlayPauseAfterLaunch afterLaunch =
-        MusicController::PlayPauseAfterLaunch::toggle);
+        MusicController::PlayPauseAfterLaunch::toggle,
+    std::function<void(std::string)> log = [](const std::string&) {});
 
-// Everything a router needs, faked, and the router itself.
 struct FakeEngine {
   explicit FakeEngine(EngineSettings settings);
 

@@ -1,92 +1,81 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "MediaKeyEngine/EventTapPlatform.h"
 
 namespace tonvara::testing {
 
-// An event as the fake system delivers it. `fields` is empty for an event the platform's event
-// object cannot read.
+// An event as the fake system delivers it; `fields` is empty for one that cannot be read.
 struct FakeEvent {
   std::uint32_t type = kSystemDefinedEventType;
   std::optional<SystemDefinedEventFields> fields;
 };
 
-// data1 of a system-defined media-key event: code << 16 | state << 8 | flags.
-constexpr std::int64_t mediaKeyData1(std::int64_t keyCode, bool down, bool repeat = false) {
-  return (keyCode << 16) | ((down ? 0x0A : 0x0B) << 8) | (repeat ? 1 : 0);
-}
+// What became of a posted event; `replaced`: the tap returned another event (never right).
+enum class PostOutcome { noTap, passed, swallowed, replaced };
 
-FakeEvent mediaKeyEvent(std::int64_t keyCode, bool down, bool repeat = false);
-
-// What became of a posted event.
-enum class PostOutcome {
-  noTap,      // no enabled tap saw it; it went on as if no tap existed
-  passed,     // the tap returned the very event it was given
-  swallowed,  // the tap dropped it
-  replaced,   // the tap returned some other event (never right)
-};
-
-// A scriptable stand-in for the system's event-tap services. Events posted here are delivered
-// on the thread running the tap's run loop; the poster waits for the answer.
+// Posted events run the newest tap's callback on its run loop's thread; the poster waits.
 class FakeEventTapPlatform final : public EventTapPlatform {
  public:
-  FakeEventTapPlatform();
-  ~FakeEventTapPlatform() override;
+  void setTrusted(bool trusted) { trusted_ = trusted; }
+  void setRefuseTaps(bool refuse) { refuse_ = refuse; }  // an untrusted process is refused too
+  PostOutcome post(const FakeEvent& event) { return deliver(event, false); }
+  // A media-key event: data1 is code << 16 | state << 8 | flags (bit 0: auto-repeat).
+  PostOutcome postMediaKey(std::int64_t code, bool down, bool repeat = false) {
+    return post({14, SystemDefinedEventFields{8, code << 16 | (down ? 0xA00 : 0xB00) | repeat}});
+  }
+  // The system switches the newest tap off and tells it with `notification`.
+  PostOutcome disableTap(std::uint32_t notification) { return deliver({notification, {}}, true); }
+  int tapsCreated() const { return tapsCreated_; }
+  int trustChecks() const { return trustChecks_; }
 
-  // Trust can change at any time. An untrusted process is refused new taps.
-  void setTrusted(bool trusted);
-  // Refuse new taps even while trusted.
-  void setRefuseTaps(bool refuse);
-  // Runs on the tap thread right before its run loop starts, once per run loop.
-  void setBeforeRun(std::function<void()> hook);
-
-  PostOutcome post(const FakeEvent& event);
-  PostOutcome postMediaKey(std::int64_t keyCode, bool down, bool repeat = false);
-  // The system switches the newest tap off and tells it so with `notification`
-  // (kEventTapDisabledByTimeout or kEventTapDisabledByUserInput).
-  PostOutcome disableTap(std::uint32_t notification);
-
-  int tapsCreated() const;
-  int trustChecks() const;
-  // Whether the newest tap exists and is switched on.
-  bool isTapEnabled() const;
-  // Whether the newest tap's source is attached to a live run loop.
-  bool isTapAttached() const;
-  // The options of the last creation request.
-  struct CreateRequest {
-    EventTapLocation location;
-    EventTapPlacement placement;
-    EventTapOptions options;
-    EventMask mask;
-  };
-  std::optional<CreateRequest> lastCreateRequest() const;
-  // How many of the run loops handed out are still inside run().
-  int runningLoops() const;
-
-  std::shared_ptr<EventTapPort> createEventTap(EventTapLocation location,
-                                               EventTapPlacement placement, EventTapOptions options,
-                                               EventMask mask, EventTapCallBack callback,
-                                               void* userInfo) override;
+  std::shared_ptr<EventTapPort> createEventTap(EventTapLocation /*location*/,
+                                               EventTapPlacement /*placement*/,
+                                               EventTapOptions /*options*/, EventMask /*mask*/,
+                                               EventTapCallBack callback, void* userInfo) override {
+    if (!trusted_ || refuse_) {
+      return nullptr;
+    }
+    ++tapsCreated_;
+    auto port = std::make_shared<Port>(callback, userInfo);
+    std::lock_guard lock(mutex_);
+    newestPort_ = port;
+    return port;
+  }
   std::shared_ptr<RunLoopSource> createRunLoopSource(
-      const std::shared_ptr<EventTapPort>& port) override;
+      const std::shared_ptr<EventTapPort>& /*port*/) override {
+    return std::make_shared<RunLoopSource>();
+  }
   std::shared_ptr<RunLoop> currentRunLoop() override;
-  void enableTap(EventTapPort& port, bool enable) override;
-  bool isProcessTrusted() override;
-  std::optional<SystemDefinedEventFields> systemDefinedFields(EventRef event) override;
-
-  struct State;
+  void enableTap(EventTapPort& port, bool enable) override {
+    dynamic_cast<Port&>(port).enabled = enable;
+  }
+  bool isProcessTrusted() override {
+    ++trustChecks_;
+    return trusted_;
+  }
+  std::optional<SystemDefinedEventFields> systemDefinedFields(EventRef event) override {
+    return static_cast<const FakeEvent*>(event)->fields;
+  }
 
  private:
-  std::shared_ptr<State> state_;
+  struct Port final : EventTapPort {
+    Port(EventTapCallBack callback, void* userInfo) : callback(callback), userInfo(userInfo) {}
+    const EventTapCallBack callback;
+    void* const userInfo;
+    std::atomic<bool> enabled{false};
+  };
+  PostOutcome deliver(const FakeEvent& event, bool disable);
+
+  mutable std::mutex mutex_;
+  std::weak_ptr<Port> newestPort_;
+  std::weak_ptr<RunLoop> newestLoop_;
+  std::atomic<bool> trusted_{true}, refuse_{false};
+  std::atomic<int> tapsCreated_{0}, trustChecks_{0};
 };
 
 }  // namespace tonvara::testing

@@ -1,54 +1,50 @@
 #pragma once
 
-#include <chrono>
-#include <cstdint>
-#include <functional>
+#include <algorithm>
+#include <map>
 #include <mutex>
-#include <vector>
 
 #include "MediaKeyEngine/WorkQueue.h"
 
 namespace tonvara::testing {
 
-// Time that moves only when a test says so. Jobs scheduled on any VirtualQueue of this clock
-// run on the test's thread, in due order, as the clock advances.
+// Time that moves only when told; jobs of its VirtualQueues run on the test's thread, in order.
 class VirtualClock {
  public:
   using Duration = WorkQueue::Duration;
 
-  Duration now() const;
-  void schedule(Duration delay, WorkQueue::Job job);
-  std::size_t pendingJobs() const;
-
+  Duration now() const {
+    std::lock_guard lock(mutex_);
+    return now_;
+  }
+  void schedule(Duration delay, WorkQueue::Job job) {
+    std::lock_guard lock(mutex_);
+    jobs_.emplace(std::pair(now_ + std::max(delay, Duration::zero()), arrivals_++), std::move(job));
+  }
   // Runs every job due within `span` from now, then sets the clock to now + span.
-  void advanceBy(Duration span);
-  // Runs jobs, moving time forward to each, until none is left or `maxJobs` have run.
-  // Returns how many ran.
-  std::size_t runUntilIdle(std::size_t maxJobs = 1'000'000);
+  void advanceBy(Duration span) {
+    const Duration limit = now() + span;
+    runDueBy(limit);
+    std::lock_guard lock(mutex_);
+    now_ = std::max(now_, limit);
+  }
+  void runUntilIdle() { runDueBy(Duration::max()); }  // moves time to each job
 
  private:
-  struct Entry {
-    Duration due;
-    std::uint64_t sequence;
-    WorkQueue::Job job;
-  };
-  bool runOneDueBy(Duration limit);
+  void runDueBy(Duration limit);
 
   mutable std::mutex mutex_;
   Duration now_{};
-  std::uint64_t nextSequence_ = 0;
-  std::vector<Entry> jobs_;
+  std::size_t arrivals_ = 0;
+  std::map<std::pair<Duration, std::size_t>, WorkQueue::Job> jobs_;
 };
 
-// A serial queue on a virtual clock.
 class VirtualQueue final : public SerialWorkQueue {
  public:
   explicit VirtualQueue(VirtualClock& clock) : clock_(clock) {}
-
   void async(Job job) override { clock_.schedule(Duration::zero(), std::move(job)); }
   void asyncAfter(Duration delay, Job job) override { clock_.schedule(delay, std::move(job)); }
-  // Nothing else runs on a virtual queue while the test's thread is here: run it in place.
-  void sync(Job job) override { job(); }
+  void sync(Job job) override { job(); }  // nothing else runs meanwhile: run it in place
 
  private:
   VirtualClock& clock_;

@@ -39,6 +39,11 @@ class ApplicationPlatform {
 
   // The running instances; empty when none. Called on the tap thread: must be quick.
   virtual RunningApplications runningApplications(std::string_view bundleID) = 0;
+  // Whether an instance runs. Asked for every media key: a platform that can answer without
+  // listing the instances should.
+  virtual bool isApplicationRunning(std::string_view bundleID) {
+    return !runningApplications(bundleID).empty();
+  }
   // Where the installed application is, or nothing.
   virtual std::optional<std::string> urlForApplication(std::string_view bundleID) = 0;
   // Starts the application at `url`, or brings a running one forward.

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "MediaKeyEngine/ApplicationPlatform.h"
 #include "MediaKeyEngine/MediaKey.h"
@@ -18,6 +19,8 @@ class MusicController : public std::enable_shared_from_this<MusicController> {
 
  public:
   using RunningApplications = std::function<ApplicationPlatform::RunningApplications()>;
+  // Whether an instance runs; what the controller needs of the running instances.
+  using IsRunningQuery = std::function<bool()>;
   using LaunchCompletion = std::function<void(bool isUp)>;
   using LaunchApplication = std::function<void(LaunchCompletion completion)>;
   using SendCommand = std::function<void(MediaKey key, bool afterLaunch)>;
@@ -46,11 +49,17 @@ class MusicController : public std::enable_shared_from_this<MusicController> {
                                                  SendCommand sendCommand,
                                                  AutomationStatusCheck automationStatus,
                                                  PlayerStateQuery isPlaying);
+  // The same with a query that answers whether an instance runs without listing them.
+  static std::shared_ptr<MusicController> create(std::shared_ptr<SerialWorkQueue> queue,
+                                                 IsRunningQuery isRunning,
+                                                 LaunchApplication launchApplication,
+                                                 SendCommand sendCommand,
+                                                 AutomationStatusCheck automationStatus,
+                                                 PlayerStateQuery isPlaying);
 
-  MusicController(Passkey passkey, std::shared_ptr<SerialWorkQueue> queue,
-                  RunningApplications runningApplications, LaunchApplication launchApplication,
-                  SendCommand sendCommand, AutomationStatusCheck automationStatus,
-                  PlayerStateQuery isPlaying);
+  MusicController(Passkey passkey, std::shared_ptr<SerialWorkQueue> queue, IsRunningQuery isRunning,
+                  LaunchApplication launchApplication, SendCommand sendCommand,
+                  AutomationStatusCheck automationStatus, PlayerStateQuery isPlaying);
 
   // Asked fresh each time, on the caller's thread.
   bool isRunning() const;
@@ -58,7 +67,9 @@ class MusicController : public std::enable_shared_from_this<MusicController> {
   AutomationAccess automationAccess() const;
   static AutomationAccess automationAccessFromStatus(std::int32_t status);
 
-  // Queues the key's work and returns at once.
+  // Queues the key's work and returns at once. While a launch is pending, keys wait for it and
+  // are sent in order once the application is up, or dropped when the launch fails: one
+  // launch at a time.
   void perform(MediaKey key, bool launchIfNeeded);
   // Sends the key without launching and waits for it. Never call from a job of this queue.
   void performAndWait(MediaKey key);
@@ -82,14 +93,25 @@ class MusicController : public std::enable_shared_from_this<MusicController> {
   static std::string_view selectorFor(MediaKey key);
 
  private:
+  // Deletes the controller from a job of its own queue, behind every job queued before it.
+  struct RetireOnQueue {
+    void operator()(MusicController* controller) const;
+  };
+
+  void run(MediaKey key, bool launchIfNeeded);
+  void finishLaunch(bool isUp);
   void sendAfterLaunch(MediaKey key);
 
   const std::shared_ptr<SerialWorkQueue> queue_;
-  const RunningApplications runningApplications_;
+  const IsRunningQuery isRunning_;
   const LaunchApplication launchApplication_;
   const SendCommand sendCommand_;
   const AutomationStatusCheck automationStatus_;
   const PlayerStateQuery isPlaying_;
+
+  // Touched only by jobs of `queue_`, which run one at a time: no lock.
+  bool launchPending_ = false;
+  std::vector<MediaKey> keysAwaitingLaunch_;
 };
 
 }  // namespace tonvara

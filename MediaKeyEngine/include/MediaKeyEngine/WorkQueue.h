@@ -7,7 +7,10 @@
 
 namespace tonvara {
 
-// A scheduling hint for a queue's threads.
+// A scheduling hint for a queue's threads. On Linux, utility threads run at nice 10 and
+// background threads at nice 19; the two user-facing classes keep the process's own priority,
+// since raising it needs privileges an ordinary user lacks. On macOS each maps to the thread's
+// QoS class.
 enum class QualityOfService { userInteractive, userInitiated, utility, background };
 
 // Somewhere to run jobs, now or after a delay. Delayed jobs run no earlier than their delay.

@@ -5,7 +5,7 @@
 #define DISPATCH_RETURNS_RETAINED __attribute__((ns_returns_retained))
 #define DISPATCH_QUEUE_SERIAL NULL
 #define DISPATCH_TIME_NOW (0ull)
-typedef enum qos_class_t : unsigned int { QOS_CLASS_USER_INTERACTIVE = 0x21, QOS_CLASS_USER_INITIATED = 0x19, QOS_CLASS_DEFAULT = 0x15, QOS_CLASS_UTILITY = 0x11, QOS_CLASS_BACKGROUND = 0x09, QOS_CLASS_UNSPECIFIED = 0 } qos_class_t;
+#include <sys/qos.h>
 typedef qos_class_t dispatch_qos_class_t; typedef uint64_t dispatch_time_t;
 typedef void (^dispatch_block_t)(void); typedef void (*dispatch_function_t)(void* _Nullable);
 @protocol OS_dispatch_object <NSObject> @end

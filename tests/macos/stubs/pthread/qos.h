@@ -1,0 +1,4 @@
+// pthread/qos.h from Apple's docs: the calling thread's quality of service.
+#pragma once
+#include <sys/qos.h>
+extern "C" int pthread_set_qos_class_self_np(qos_class_t qos_class, int relative_priority);
