@@ -11,6 +11,10 @@ class QNetworkReply;
 
 namespace tonvara {
 
+namespace mac {
+class SparkleUpdater;
+}
+
 // The outcome of one user-started update check.
 struct UpdateCheckResult {
   enum class Kind { updateAvailable, upToDate, failed };
@@ -54,6 +58,8 @@ class Updater : public QObject {
   const QUrl feedUrl_;
   const QString currentVersion_;
   std::unique_ptr<QNetworkAccessManager> network_;  // made on the first check
+  // macOS: the update framework checks, shows and installs; this only follows its state.
+  std::shared_ptr<mac::SparkleUpdater> sparkle_;
   bool started_ = false;
   bool canCheck_ = false;
 };

@@ -8,7 +8,12 @@ find_library(TONVARA_SPARKLE_FRAMEWORK Sparkle REQUIRED PATHS ${PROJECT_SOURCE_D
 find_program(TONVARA_MACDEPLOYQT macdeployqt REQUIRED
              HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${QT6_INSTALL_PREFIX}/bin)
 
+# The update framework replaces the feed check.
+get_target_property(_core_sources tonvara_app_core SOURCES)
+list(REMOVE_ITEM _core_sources core/Appcast.cpp core/Updater.cpp)
+set_target_properties(tonvara_app_core PROPERTIES SOURCES "${_core_sources}")
 target_sources(tonvara_app_core PRIVATE
+  core/macos/MacUpdater.cpp
   core/macos/MacDefaults.mm
   core/macos/MacLoginItem.mm
   core/macos/MacPermissions.cpp
