@@ -10,7 +10,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "Tone.h"
 
 namespace tonvara::testing {
 

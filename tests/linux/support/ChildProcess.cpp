@@ -52,9 +52,7 @@ ChildProcess::ChildProcess(const Options& options) {
 bool ChildProcess::isRunning() {
   int status = 0;
   const pid_t reaped = pid_ > 0 && !status_ ? waitpid(pid_, &status, WNOHANG) : -1;
-  if (reaped == pid_) {
-    status_ = status;
-  }
+  status_ = reaped == pid_ ? std::optional(status) : status_;
   return reaped == 0;
 }
 
@@ -78,14 +76,7 @@ void ChildProcess::kill() {
 }
 
 bool hasProgram(const std::string& name) {
-  std::istringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
-  std::string dir;
-  while (std::getline(path, dir, ':')) {
-    if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) {
-      return true;
-    }
-  }
-  return false;
+  return std::system(("command -v " + name + " >/dev/null").c_str()) == 0;
 }
 
 std::optional<std::string> firstLine(const std::string& path) {

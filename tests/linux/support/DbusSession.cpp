@@ -3,7 +3,6 @@
 #include <systemd/sd-bus.h>
 
 #include <fstream>
-#include <functional>
 #include <stdexcept>
 
 namespace tonvara::testing {
@@ -12,25 +11,24 @@ namespace {
 
 constexpr const char* kDbus = "org.freedesktop.DBus";
 constexpr const char* kPlayerPath = "/org/mpris/MediaPlayer2";
+constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 
-// One call on a fresh connection; `read` takes the reply apart. False when any step fails.
+using Reply = std::unique_ptr<sd_bus_message, decltype(&sd_bus_message_unref)>;
+
+// One call over a fresh connection; no reply when any step fails. The reply keeps what it needs
+// of the connection.
 template <typename... Args>
-bool call(const std::string& address, const char* destination, const char* path,
-          const char* interface, const char* method,
-          const std::function<bool(sd_bus_message*)>& read, const char* types, Args... args) {
+Reply call(const std::string& address, const char* destination, const char* path,
+           const char* interface, const char* method, const char* types, Args... args) {
   sd_bus* bus = nullptr;
   sd_bus_message* reply = nullptr;
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  const bool ok = sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
-                  sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
-                  sd_bus_set_method_call_timeout(bus, 2'000'000) >= 0 &&
-                  sd_bus_call_method(bus, destination, path, interface, method, &error, &reply,
-                                     types, args...) >= 0 &&
-                  (!read || read(reply));
-  sd_bus_message_unref(reply);
-  sd_bus_error_free(&error);
+  if (sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
+      sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+      sd_bus_set_method_call_timeout(bus, 2'000'000) >= 0) {
+    sd_bus_call_method(bus, destination, path, interface, method, nullptr, &reply, types, args...);
+  }
   sd_bus_close_unref(bus);
-  return ok;
+  return {reply, &sd_bus_message_unref};
 }
 
 }  // namespace
@@ -52,53 +50,40 @@ DbusSession::DbusSession(const std::string& directory, const std::string& extraP
   }
 }
 
-bool DbusSession::hasOwner(const std::string& name) const {
-  return call(address_, kDbus, "/", kDbus, "GetNameOwner", nullptr, "s", name.c_str());
-}
-
 std::vector<std::string> DbusSession::names(const std::string& prefix) const {
   std::vector<std::string> result;
-  call(
-      address_, kDbus, "/", kDbus, "ListNames",
-      [&](sd_bus_message* reply) {
-        const char* name = nullptr;
-        sd_bus_message_enter_container(reply, 'a', "s");
-        while (sd_bus_message_read_basic(reply, 's', &name) > 0) {
-          if (std::string_view(name).starts_with(prefix)) {
-            result.emplace_back(name);
-          }
-        }
-        return true;
-      },
-      "");
+  const auto reply = call(address_, kDbus, "/", kDbus, "ListNames", "");
+  const char* name = nullptr;
+  if (reply && sd_bus_message_enter_container(reply.get(), 'a', "s") > 0) {
+    while (sd_bus_message_read_basic(reply.get(), 's', &name) > 0) {
+      if (std::string_view(name).starts_with(prefix)) {
+        result.emplace_back(name);
+      }
+    }
+  }
   return result;
 }
 
 std::optional<pid_t> DbusSession::ownerPid(const std::string& name) const {
   std::uint32_t pid = 0;
-  const auto read = [&](sd_bus_message* reply) {
-    return sd_bus_message_read(reply, "u", &pid) > 0;
-  };
-  return call(address_, kDbus, "/", kDbus, "GetConnectionUnixProcessID", read, "s", name.c_str())
-             ? std::optional<pid_t>(static_cast<pid_t>(pid))
-             : std::nullopt;
+  const auto reply =
+      call(address_, kDbus, "/", kDbus, "GetConnectionUnixProcessID", "s", name.c_str());
+  return reply && sd_bus_message_read(reply.get(), "u", &pid) > 0 ? std::optional<pid_t>(pid)
+                                                                  : std::nullopt;
 }
 
 bool DbusSession::callPlayer(const std::string& destination, const std::string& method) const {
-  return call(address_, destination.c_str(), kPlayerPath, "org.mpris.MediaPlayer2.Player",
-              method.c_str(), nullptr, "");
+  return call(address_, destination.c_str(), kPlayerPath, kPlayer, method.c_str(), "") != nullptr;
 }
 
 std::optional<std::string> DbusSession::playbackStatus(const std::string& destination) const {
   const char* value = nullptr;
-  std::optional<std::string> status;
-  const auto read = [&](sd_bus_message* reply) {
-    status = sd_bus_message_read(reply, "v", "s", &value) > 0 ? value : status;
-    return true;
-  };
-  call(address_, destination.c_str(), kPlayerPath, "org.freedesktop.DBus.Properties", "Get", read,
-       "ss", "org.mpris.MediaPlayer2.Player", "PlaybackStatus");
-  return status;
+  const auto reply =
+      call(address_, destination.c_str(), kPlayerPath, "org.freedesktop.DBus.Properties", "Get",
+           "ss", kPlayer, "PlaybackStatus");
+  return reply && sd_bus_message_read(reply.get(), "v", "s", &value) > 0
+             ? std::optional<std::string>(value)
+             : std::nullopt;
 }
 
 }  // namespace tonvara::testing

@@ -24,7 +24,7 @@ class DbusSession {
   void kill() { daemon_->kill(); }  // at once, as a crash would
 
   // Small synchronous probes, each over a fresh connection.
-  bool hasOwner(const std::string& name) const;
+  bool hasOwner(const std::string& name) const { return ownerPid(name).has_value(); }
   std::vector<std::string> names(const std::string& prefix) const;
   std::optional<pid_t> ownerPid(const std::string& name) const;
   // A method without arguments on the MPRIS player object.

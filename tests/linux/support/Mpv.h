@@ -1,8 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +10,7 @@ namespace tonvara::testing {
 
 // mpv without configuration, sound or video, with its MPRIS plugin, on a given bus; stopped by
 // its process id when destroyed.
-class Mpv {
+class Mpv : public ChildProcess {
  public:
   static constexpr const char* kBusName = "org.mpris.MediaPlayer2.mpv";
   static constexpr const char* kPlugin = "/etc/mpv/scripts/mpris.so";
@@ -21,15 +19,12 @@ class Mpv {
       const std::string& logPath = "");
 
   static bool available();
-  // "mpv" and the options every test instance uses, before its own arguments.
-  static std::vector<std::string> baseCommand();
-
-  pid_t pid() const { return process_->pid(); }
-  bool isRunning() const { return process_->isRunning(); }
-  void kill() { process_->kill(); }
-
- private:
-  std::unique_ptr<ChildProcess> process_;
+  // "mpv" and the options every test instance uses, then `arguments`.
+  static std::vector<std::string> baseCommand(const std::vector<std::string>& arguments = {});
 };
+
+// A 30 s stereo 440 Hz sine written by sox into `directory` for mpv to play; its path, or nothing.
+std::optional<std::string> makeTone(const std::string& directory);
+inline bool canMakeTone() { return hasProgram("sox"); }
 
 }  // namespace tonvara::testing

@@ -6,8 +6,6 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "Tone.h"
-
 namespace tonvara::testing {
 
 bool PrivateDesktop::available(bool withBus) {
@@ -30,9 +28,8 @@ PrivateDesktop::PrivateDesktop(bool withBus, bool withWindow, const std::string&
   if (withBus) {
     bus_ = std::make_unique<DbusSession>(scratch_);
     tone_ = makeTone(scratch_).value_or("");
-    for (const auto& [name, path] : xdgEnvironment()) {
-      std::filesystem::create_directories(path + (name == "XDG_DATA_HOME" ? "/applications" : ""));
-    }
+    std::filesystem::create_directories(scratch_ + "/data/applications");
+    std::filesystem::create_directories(scratch_ + "/config");
     installPlayerEntry("");
   }
 }
@@ -61,10 +58,9 @@ void PrivateDesktop::installPlayerEntry(const std::string& options,
                                         std::optional<std::string> exec) {
   if (!exec) {
     exec = "";
-    for (const auto& argument : Mpv::baseCommand()) {
+    for (const auto& argument : Mpv::baseCommand({options, "--loop-file=inf", tone_, "%U"})) {
       *exec += argument + " ";
     }
-    *exec += options + " --loop-file=inf " + tone_ + " %U";
   }
   std::ofstream(scratch_ + "/data/applications/mpv.desktop")
       << "[Desktop Entry]\nType=Application\nName=mpv\nExec=" << *exec << "\n";
