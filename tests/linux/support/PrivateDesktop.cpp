@@ -72,16 +72,20 @@ bool PrivateDesktop::waitForStatus(const std::string& status) {
   return waitFor([&] { return playbackStatus() == status; }, std::chrono::seconds(10));
 }
 
-std::vector<ReceivedKey> PrivateDesktop::settle() {
+std::vector<bool> PrivateDesktop::settle(xcb_keycode_t keycode) {
   const auto marker = keyboard_->keycode(keysym::kA);
   keyboard_->tap(keysym::kA);
   if (!keyboard_->waitForRelease(marker, std::chrono::seconds(5))) {
     throw std::runtime_error("the marker key never reached the window");
   }
-  auto keys = keyboard_->keys();
+  std::vector<bool> presses;
+  for (const auto& key : keyboard_->keys()) {
+    if (key.keycode != marker && (keycode == 0 || key.keycode == keycode)) {
+      presses.push_back(key.press);
+    }
+  }
   keyboard_->clearKeys();
-  std::erase_if(keys, [&](const ReceivedKey& key) { return key.keycode == marker; });
-  return keys;
+  return presses;
 }
 
 }  // namespace tonvara::testing

@@ -37,8 +37,9 @@ class PrivateDesktop {
   std::optional<std::string> playbackStatus() const { return bus_->playbackStatus(Mpv::kBusName); }
   bool waitForStatus(const std::string& status);
   // Types a marker key and waits until the window has it: every key typed before has then been
-  // decided and delivered. Returns what the window received before the marker, and forgets it.
-  std::vector<ReceivedKey> settle();
+  // decided and delivered. Returns, for each event of `keycode` (of any key if 0) the window got
+  // before, whether it was a press, and forgets them.
+  std::vector<bool> settle(xcb_keycode_t keycode = 0);
   void killServer() { server_->kill(); }
 
  private:

@@ -23,6 +23,12 @@ using Reply = std::unique_ptr<T, Free>;
 
 constexpr std::uint32_t kNoModifiers = 0;
 
+// Returns once the server has handled every request sent before.
+void sync(xcb_connection_t* connection) {
+  Reply<xcb_get_input_focus_reply_t>(
+      xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
 }  // namespace
 
 XTestKeyboard::XTestKeyboard(const std::string& displayName, bool withWindow)
@@ -31,12 +37,9 @@ XTestKeyboard::XTestKeyboard(const std::string& displayName, bool withWindow)
   if (xcb_connection_has_error(connection_) != 0) {
     throw std::runtime_error("cannot connect to " + displayName);
   }
-  if (withWindow) {
-    showWindow();
+  if (!withWindow) {
+    return;
   }
-}
-
-void XTestKeyboard::showWindow() {
   const xcb_window_t window = xcb_generate_id(connection_);
   const std::uint32_t events =
       XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE;
@@ -66,18 +69,13 @@ xcb_keycode_t XTestKeyboard::keycode(xcb_keysym_t keysym) {
 
 void XTestKeyboard::send(std::uint8_t type, xcb_keycode_t keycode) {
   xcb_test_fake_input(connection_, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, XCB_NONE);
-  sync();
+  sync(connection_);
 }
 
 void XTestKeyboard::remap(xcb_keycode_t keycode, xcb_keysym_t keysym) {
   const xcb_keysym_t row[2] = {keysym, 0};
   xcb_change_keyboard_mapping(connection_, 1, keycode, 2, row);
-  sync();
-}
-
-void XTestKeyboard::sync() {
-  Reply<xcb_get_input_focus_reply_t>(
-      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  sync(connection_);
 }
 
 bool XTestKeyboard::grab(xcb_keysym_t keysym, bool xinput2) {
@@ -110,15 +108,7 @@ void XTestKeyboard::ungrab(xcb_keysym_t keysym, bool xinput2) {
   } else {
     xcb_ungrab_key(connection_, keycode(keysym), screen_->root, 0);
   }
-  sync();
-}
-
-bool XTestKeyboard::isFreeToGrab(xcb_keysym_t keysym) {
-  const bool free = grab(keysym);
-  if (free) {
-    ungrab(keysym);
-  }
-  return free;
+  sync(connection_);
 }
 
 const std::vector<ReceivedKey>& XTestKeyboard::keys() {
@@ -133,13 +123,10 @@ const std::vector<ReceivedKey>& XTestKeyboard::keys() {
 }
 
 bool XTestKeyboard::waitForRelease(xcb_keycode_t keycode, std::chrono::milliseconds timeout) {
-  return waitFor(
-      [&] {
-        const auto& all = keys();
-        return std::any_of(all.begin(), all.end(),
-                           [&](const auto& key) { return !key.press && key.keycode == keycode; });
-      },
-      timeout);
+  const auto released = [&](const ReceivedKey& key) {
+    return !key.press && key.keycode == keycode;
+  };
+  return waitFor([&] { return std::ranges::any_of(keys(), released); }, timeout);
 }
 
 }  // namespace tonvara::testing

@@ -49,7 +49,7 @@ class XTestKeyboard {
   // GNOME's window manager holds the media keys); false when another client holds it.
   bool grab(xcb_keysym_t keysym, bool xinput2 = false);
   void ungrab(xcb_keysym_t keysym, bool xinput2 = false);
-  bool isFreeToGrab(xcb_keysym_t keysym);
+  bool isFreeToGrab(xcb_keysym_t keysym) { return grab(keysym) && (ungrab(keysym), true); }
 
   // The window's keys so far; clearKeys() forgets them.
   const std::vector<ReceivedKey>& keys();
@@ -57,9 +57,6 @@ class XTestKeyboard {
   bool waitForRelease(xcb_keycode_t keycode, std::chrono::milliseconds timeout);
 
  private:
-  void showWindow();
-  void sync();
-
   xcb_connection_t* connection_;
   const xcb_screen_t* screen_;
   std::vector<ReceivedKey> keys_;
