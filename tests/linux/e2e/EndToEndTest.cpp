@@ -40,18 +40,11 @@ class EndToEndTest : public ::testing::Test {
 
   // The real router on the X11 tap and the MPRIS platform of the private desktop.
   void buildRouter(EngineSettings settings) {
-    auto xdg = desktop_->xdgEnvironment();
-    for (const auto& [name, value] : xdg) {
+    for (const auto& [name, value] : desktop_->xdgEnvironment()) {
       setenv(name.c_str(), value.c_str(), 1);
     }
-    mpris::MprisApplicationPlatform::Options options;
-    options.busAddress = desktop_->bus().address();
-    options.xdgDirs = {xdg["XDG_CONFIG_HOME"],
-                       {xdg["XDG_CONFIG_DIRS"]},
-                       xdg["XDG_DATA_HOME"],
-                       {xdg["XDG_DATA_DIRS"]},
-                       {}};
-    const auto platform = std::make_shared<mpris::MprisApplicationPlatform>(options);
+    const auto platform = std::make_shared<mpris::MprisApplicationPlatform>(
+        mpris::MprisApplicationPlatform::Options{desktop_->bus().address()});
     auto music = MusicController::create(
         std::make_shared<DispatchQueue>("com.tonvara.music", QualityOfService::userInitiated),
         [platform] { return platform->runningApplications(kMusic); },

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,11 +25,8 @@ ChildProcess::ChildProcess(const Options& options) {
                 value.empty() ? "-u" + name : name + "=" + value);
   }
   argv.insert(argv.end(), options.argv.begin(), options.argv.end());
-  std::vector<char*> pointers;
-  for (auto& argument : argv) {
-    pointers.push_back(argument.data());
-  }
-  pointers.push_back(nullptr);
+  std::vector<char*> pointers(argv.size() + 1);
+  std::ranges::transform(argv, pointers.begin(), [](std::string& item) { return item.data(); });
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   for (const auto& [fd, path] : {std::pair{STDOUT_FILENO, options.stdoutPath},

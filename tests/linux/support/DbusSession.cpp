@@ -31,19 +31,23 @@ Reply call(const std::string& address, const char* destination, const char* path
   return {reply, &sd_bus_message_unref};
 }
 
+// Writes the bus configuration into `directory` and returns the command that starts the bus.
+std::vector<std::string> daemonCommand(const std::string& directory, const std::string& policy) {
+  std::ofstream(directory + "/bus.conf")
+      << "<busconfig><type>session</type><listen>unix:path=" << directory
+      << "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+         "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+         "<allow own=\"*\"/>"
+      << policy << "</policy></busconfig>\n";
+  return {"dbus-daemon", "--config-file=" + directory + "/bus.conf", "--nofork", "--print-address"};
+}
+
 }  // namespace
 
-DbusSession::DbusSession(const std::string& directory, const std::string& extraPolicy) {
-  const std::string config = directory + "/bus.conf";
-  std::ofstream(config) << "<busconfig><type>session</type><listen>unix:path=" << directory
-                        << "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                           "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                           "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                        << extraPolicy << "</policy></busconfig>\n";
-  daemon_ = std::make_unique<ChildProcess>(ChildProcess::Options{
-      .argv = {"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address"},
-      .stdoutPath = directory + "/bus.address",
-      .stderrPath = directory + "/dbus-daemon.log"});
+DbusSession::DbusSession(const std::string& directory, const std::string& extraPolicy)
+    : ChildProcess({.argv = daemonCommand(directory, extraPolicy),
+                    .stdoutPath = directory + "/bus.address",
+                    .stderrPath = directory + "/dbus-daemon.log"}) {
   address_ = firstLine(directory + "/bus.address").value_or("");
   if (address_.empty()) {
     throw std::runtime_error("dbus-daemon printed no address");

@@ -2,7 +2,6 @@
 
 #include <sys/types.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,14 +13,12 @@ namespace tonvara::testing {
 // A private session bus: its own dbus-daemon with a configuration written into `directory` (no
 // service directories, so nothing of the machine is activated), stopped by its process id when
 // destroyed. `extraPolicy` goes into the default policy, e.g. <deny send_destination="..."/>.
-class DbusSession {
+class DbusSession : public ChildProcess {
  public:
   explicit DbusSession(const std::string& directory, const std::string& extraPolicy = "");
 
   static bool available() { return hasProgram("dbus-daemon"); }
   const std::string& address() const { return address_; }
-  bool isRunning() const { return daemon_->isRunning(); }
-  void kill() { daemon_->kill(); }  // at once, as a crash would
 
   // Small synchronous probes, each over a fresh connection.
   bool hasOwner(const std::string& name) const { return ownerPid(name).has_value(); }
@@ -32,7 +29,6 @@ class DbusSession {
   std::optional<std::string> playbackStatus(const std::string& destination) const;
 
  private:
-  std::unique_ptr<ChildProcess> daemon_;
   std::string address_;
 };
 

@@ -101,13 +101,11 @@ bool XTestKeyboard::grab(xcb_keysym_t keysym, bool xinput2) {
 }
 
 void XTestKeyboard::ungrab(xcb_keysym_t keysym, bool xinput2) {
-  if (xinput2) {
-    xcb_input_xi_passive_ungrab_device(connection_, screen_->root, keycode(keysym),
-                                       XCB_INPUT_DEVICE_ALL_MASTER, 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
-                                       &kNoModifiers);
-  } else {
-    xcb_ungrab_key(connection_, keycode(keysym), screen_->root, 0);
-  }
+  const auto code = keycode(keysym);
+  xinput2 ? xcb_input_xi_passive_ungrab_device(connection_, screen_->root, code,
+                                               XCB_INPUT_DEVICE_ALL_MASTER, 1,
+                                               XCB_INPUT_GRAB_TYPE_KEYCODE, &kNoModifiers)
+          : xcb_ungrab_key(connection_, code, screen_->root, 0);
   sync(connection_);
 }
 
