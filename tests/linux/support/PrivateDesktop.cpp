@@ -8,11 +8,6 @@
 
 namespace tonvara::testing {
 
-bool PrivateDesktop::available(bool withBus) {
-  return hasProgram("Xvfb") &&
-         (!withBus || (DbusSession::available() && Mpv::available() && canMakeTone()));
-}
-
 PrivateDesktop::PrivateDesktop(bool withBus, bool withWindow, const std::string& screen) {
   char pattern[] = "/tmp/tonvara-desktop-XXXXXX";
   scratch_ = mkdtemp(pattern) != nullptr ? pattern : throw std::runtime_error("no scratch folder");
@@ -42,18 +37,6 @@ PrivateDesktop::~PrivateDesktop() {
   std::filesystem::remove_all(scratch_);
 }
 
-std::map<std::string, std::string> PrivateDesktop::xdgEnvironment() const {
-  return {{"XDG_CONFIG_HOME", scratch_ + "/config"},
-          {"XDG_CONFIG_DIRS", scratch_ + "/etc"},
-          {"XDG_DATA_HOME", scratch_ + "/data"},
-          {"XDG_DATA_DIRS", scratch_ + "/share"}};
-}
-
-std::unique_ptr<Mpv> PrivateDesktop::startPlayer(std::vector<std::string> options) {
-  options.insert(options.end(), {"--loop-file=inf", tone_});
-  return std::make_unique<Mpv>(bus_->address(), options, scratch_ + "/mpv.log");
-}
-
 void PrivateDesktop::installPlayerEntry(const std::string& options,
                                         std::optional<std::string> exec) {
   if (!exec) {
@@ -66,10 +49,6 @@ void PrivateDesktop::installPlayerEntry(const std::string& options,
       << "[Desktop Entry]\nType=Application\nName=mpv\nExec=" << *exec << "\n";
   std::ofstream(scratch_ + "/config/mimeapps.list")
       << "[Default Applications]\naudio/mpeg=mpv.desktop\naudio/x-wav=mpv.desktop\n";
-}
-
-bool PrivateDesktop::waitForStatus(const std::string& status) {
-  return waitFor([&] { return playbackStatus() == status; }, std::chrono::seconds(10));
 }
 
 std::vector<bool> PrivateDesktop::settle(xcb_keycode_t keycode) {

@@ -18,7 +18,10 @@ namespace tonvara::testing {
 class PrivateDesktop {
  public:
   // Whether the programs such a desktop needs are installed.
-  static bool available(bool withBus);
+  static bool available(bool withBus) {
+    return hasProgram("Xvfb") &&
+           (!withBus || (DbusSession::available() && Mpv::available() && canMakeTone()));
+  }
   PrivateDesktop(bool withBus, bool withWindow = true, const std::string& screen = "640x480x24");
   ~PrivateDesktop();
   PrivateDesktop(const PrivateDesktop&) = delete;
@@ -29,13 +32,23 @@ class PrivateDesktop {
   XTestKeyboard& keyboard() { return *keyboard_; }
   DbusSession& bus() { return *bus_; }
   // XDG_* variables that keep every file of the machine out of the desktop.
-  std::map<std::string, std::string> xdgEnvironment() const;
+  std::map<std::string, std::string> xdgEnvironment() const {
+    return {{"XDG_CONFIG_HOME", scratch_ + "/config"},
+            {"XDG_CONFIG_DIRS", scratch_ + "/etc"},
+            {"XDG_DATA_HOME", scratch_ + "/data"},
+            {"XDG_DATA_DIRS", scratch_ + "/share"}};
+  }
   // mpv on the bus playing the tone in a loop, with `options` first.
-  std::unique_ptr<Mpv> startPlayer(std::vector<std::string> options = {});
+  std::unique_ptr<Mpv> startPlayer(std::vector<std::string> options = {}) {
+    options.insert(options.end(), {"--loop-file=inf", tone_});
+    return std::make_unique<Mpv>(bus_->address(), options, scratch_ + "/mpv.log");
+  }
   // Makes the entry of such a player, with `options` or with this Exec line, the audio default.
   void installPlayerEntry(const std::string& options, std::optional<std::string> exec = {});
   std::optional<std::string> playbackStatus() const { return bus_->playbackStatus(Mpv::kBusName); }
-  bool waitForStatus(const std::string& status);
+  bool waitForStatus(const std::string& status) {
+    return waitFor([&] { return playbackStatus() == status; }, std::chrono::seconds(10));
+  }
   // Types a marker key and waits until the window has it: every key typed before has then been
   // decided and delivered. Returns, for each event of `keycode` (of any key if 0) the window got
   // before, whether it was a press, and forgets them.
