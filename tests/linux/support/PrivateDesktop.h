@@ -1,5 +1,9 @@
 #pragma once
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,8 +26,34 @@ class PrivateDesktop {
     return hasProgram("Xvfb") &&
            (!withBus || (DbusSession::available() && Mpv::available() && canMakeTone()));
   }
-  PrivateDesktop(bool withBus, bool withWindow = true, const std::string& screen = "640x480x24");
-  ~PrivateDesktop();
+  PrivateDesktop(bool withBus, bool withWindow = true, const std::string& screen = "640x480x24") {
+    char pattern[] = "/tmp/tonvara-desktop-XXXXXX";
+    scratch_ =
+        mkdtemp(pattern) != nullptr ? pattern : throw std::runtime_error("no scratch folder");
+    // -displayfd: the server picks a free display and prints it once it accepts connections.
+    // Auto-repeat starts soon, so that held keys repeat within a short test.
+    server_ = std::make_unique<ChildProcess>(ChildProcess::Options{
+        .argv = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-ardelay", "250",
+                 "-arinterval", "30", "-screen", "0", screen},
+        .stdoutPath = scratch_ + "/display",
+        .stderrPath = "/dev/null"});
+    display_ = ":" + firstLine(scratch_ + "/display").value_or("");
+    keyboard_ = std::make_unique<XTestKeyboard>(display_, withWindow);
+    if (withBus) {
+      bus_ = std::make_unique<DbusSession>(scratch_);
+      tone_ = makeTone(scratch_).value_or("");
+      std::filesystem::create_directories(scratch_ + "/data/applications");
+      std::filesystem::create_directories(scratch_ + "/config");
+      installPlayerEntry("");
+    }
+  }
+  ~PrivateDesktop() {
+    keyboard_.reset();
+    bus_.reset();
+    server_.reset();
+    killChildren();
+    std::filesystem::remove_all(scratch_);
+  }
   PrivateDesktop(const PrivateDesktop&) = delete;
   PrivateDesktop& operator=(const PrivateDesktop&) = delete;
 
@@ -44,7 +74,18 @@ class PrivateDesktop {
     return std::make_unique<Mpv>(bus_->address(), options, scratch_ + "/mpv.log");
   }
   // Makes the entry of such a player, with `options` or with this Exec line, the audio default.
-  void installPlayerEntry(const std::string& options, std::optional<std::string> exec = {});
+  void installPlayerEntry(const std::string& options, std::optional<std::string> exec = {}) {
+    if (!exec) {
+      exec = "";
+      for (const auto& argument : Mpv::baseCommand({options, "--loop-file=inf", tone_, "%U"})) {
+        *exec += argument + " ";
+      }
+    }
+    std::ofstream(scratch_ + "/data/applications/mpv.desktop")
+        << "[Desktop Entry]\nType=Application\nName=mpv\nExec=" << *exec << "\n";
+    std::ofstream(scratch_ + "/config/mimeapps.list")
+        << "[Default Applications]\naudio/mpeg=mpv.desktop\naudio/x-wav=mpv.desktop\n";
+  }
   std::optional<std::string> playbackStatus() const { return bus_->playbackStatus(Mpv::kBusName); }
   bool waitForStatus(const std::string& status) {
     return waitFor([&] { return playbackStatus() == status; }, std::chrono::seconds(10));
@@ -52,7 +93,21 @@ class PrivateDesktop {
   // Types a marker key and waits until the window has it: every key typed before has then been
   // decided and delivered. Returns, for each event of `keycode` (of any key if 0) the window got
   // before, whether it was a press, and forgets them.
-  std::vector<bool> settle(xcb_keycode_t keycode = 0);
+  std::vector<bool> settle(xcb_keycode_t keycode = 0) {
+    const auto marker = keyboard_->keycode(keysym::kA);
+    keyboard_->tap(keysym::kA);
+    if (!keyboard_->waitForRelease(marker, std::chrono::seconds(5))) {
+      throw std::runtime_error("the marker key never reached the window");
+    }
+    std::vector<bool> presses;
+    for (const auto& key : keyboard_->keys()) {
+      if (key.keycode != marker && (keycode == 0 || key.keycode == keycode)) {
+        presses.push_back(key.press);
+      }
+    }
+    keyboard_->clearKeys();
+    return presses;
+  }
   void killServer() { server_->kill(); }
 
  private:
