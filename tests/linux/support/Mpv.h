@@ -28,7 +28,7 @@ class Mpv : public ChildProcess {
   static std::vector<std::string> baseCommand(const std::vector<std::string>& arguments = {}) {
     std::vector<std::string> argv{"mpv",        "--no-config",       "--ao=null",    "--vo=null",
                                   "--idle=yes", "--force-window=no", "--no-terminal"};
-    argv.insert(argv.end(), {std::string("--script=") + kPlugin});
+    argv.emplace_back(std::string("--script=") + kPlugin);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return argv;
   }
