@@ -21,9 +21,8 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Keys = std::vector<MediaKey>;
 
-int entries(const char* directory) {
-  const std::filesystem::directory_iterator all(directory);
-  return static_cast<int>(std::distance(begin(all), end(all)));
+auto entries(const char* directory) {
+  return std::distance(std::filesystem::directory_iterator(directory), {});
 }
 
 class X11TapTest : public ::testing::Test {
@@ -42,7 +41,6 @@ class X11TapTest : public ::testing::Test {
       std::this_thread::sleep_for(stall_.exchange(0ms));
       std::lock_guard lock(mutex_);
       decided_.push_back(key);
-      ++count_;
       return take_.load();
     });
     EXPECT_TRUE(tap->start());
@@ -50,27 +48,19 @@ class X11TapTest : public ::testing::Test {
   }
   Keys decided() {
     std::lock_guard lock(mutex_);
-    count_ = 0;
     return std::exchange(decided_, {});
   }
   bool waitForDecisions(std::size_t count) {
-    return waitFor([&] { return count_ >= count; }, 5s);
+    return waitFor([&] { return std::lock_guard(mutex_), decided_.size() >= count; }, 5s);
   }
   // What the window received of `key` since the last look.
   std::vector<bool> windowGot(xcb_keysym_t key) {
-    std::vector<bool> presses;
-    for (const auto& received : desktop_->settle()) {
-      if (received.keycode == keyboard().keycode(key)) {
-        presses.push_back(received.press);
-      }
-    }
-    return presses;
+    return desktop_->settle(keyboard().keycode(key));
   }
   XTestKeyboard& keyboard() { return desktop_->keyboard(); }
   bool mediaKeysFree() {
-    return keyboard().isFreeToGrab(kPlay) && keyboard().isFreeToGrab(kNext) &&
-           keyboard().isFreeToGrab(kPrevious) && keyboard().isFreeToGrab(kForward) &&
-           keyboard().isFreeToGrab(kRewind);
+    return std::ranges::all_of(std::array{kPlay, kNext, kPrevious, kForward, kRewind},
+                               [&](xcb_keysym_t key) { return keyboard().isFreeToGrab(key); });
   }
 
   std::unique_ptr<PrivateDesktop> desktop_;
@@ -79,17 +69,11 @@ class X11TapTest : public ::testing::Test {
   std::atomic<std::chrono::milliseconds> stall_{0ms};
   std::mutex mutex_;
   Keys decided_;
-  std::atomic<std::size_t> count_{0};
 };
 
 TEST_F(X11TapTest, EachPressIsTakenOrPassedWholeAndOnlyMediaKeysAreAsked) {
-  struct Row {
-    std::vector<xcb_keysym_t> locks;
-    xcb_keysym_t held;
-    xcb_keysym_t key;
-    bool take;
-    Keys asked;
-  };
+  // Locks toggled around the tap, a key held through it, the key, the answer, the questions.
+  using Row = std::tuple<std::vector<xcb_keysym_t>, xcb_keysym_t, xcb_keysym_t, bool, Keys>;
   const std::vector<Row> rows = {
       {{}, 0, kPlay, true, {MediaKey::playPause}},
       {{}, 0, kPlay, false, {MediaKey::playPause}},
@@ -106,26 +90,25 @@ TEST_F(X11TapTest, EachPressIsTakenOrPassedWholeAndOnlyMediaKeysAreAsked) {
       {{}, kShift, kPlay, true, {}},  // Shift+Play is another key (pause)
   };
   const auto tap = install();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const auto& row = rows[i];
-    SCOPED_TRACE("row " + std::to_string(i));
-    take_ = row.take;
-    for (const auto lock : row.locks) {
+  for (const auto& [locks, held, key, take, asked] : rows) {
+    SCOPED_TRACE(::testing::Message() << std::hex << key << " held " << held << " take " << take);
+    take_ = take;
+    for (const auto lock : locks) {
       keyboard().tap(lock);
     }
-    if (row.held != 0) {
-      keyboard().press(row.held);
+    if (held != 0) {
+      keyboard().press(held);
     }
-    keyboard().tap(row.key);
-    if (row.held != 0) {
-      keyboard().release(row.held);
+    keyboard().tap(key);
+    if (held != 0) {
+      keyboard().release(held);
     }
-    for (const auto lock : row.locks) {
+    for (const auto lock : locks) {
       keyboard().tap(lock);
     }
-    const bool taken = row.take && !row.asked.empty();
-    EXPECT_EQ(windowGot(row.key), taken ? std::vector<bool>() : std::vector<bool>({true, false}));
-    EXPECT_EQ(decided(), row.asked) << "one question per press, none for its release";
+    const bool taken = take && !asked.empty();
+    EXPECT_EQ(windowGot(key), taken ? std::vector<bool>() : std::vector<bool>({true, false}));
+    EXPECT_EQ(decided(), asked) << "one question per press, none for its release";
   }
 }
 
@@ -206,8 +189,8 @@ TEST_F(X11TapTest, StartStopCyclesAndServerLossLeaveNoGrabThreadOrConnection) {
     loop->stop();
     loop->run();  // hangs if a stop before the run was lost
   }).join();
-  const int threads = entries("/proc/self/task");
-  const int files = entries("/proc/self/fd");
+  const auto threads = entries("/proc/self/task");
+  const auto files = entries("/proc/self/fd");
   {
     const auto tap = install();
     for (int cycle = 0; cycle < 50; ++cycle) {
