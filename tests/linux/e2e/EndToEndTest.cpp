@@ -134,7 +134,8 @@ TEST_F(EndToEndTest, PressesWhileThePlayerStartsLaunchItOnce) {
 }
 
 TEST_F(EndToEndTest, AFailedLaunchTakesTheKeySendsNothingAndBreaksNothing) {
-  for (const auto* exec : {"", "mpv \"--idle", "false"}) {  // no entry, malformed, exits at once
+  // No entry; an Exec that GIO refuses (so no music application at all); one that exits at once.
+  for (const auto* exec : {"", "mpv \"--idle", "false"}) {
     SCOPED_TRACE(exec);
     decisions();
     desktop_->installPlayerEntry("", exec);
@@ -149,7 +150,7 @@ TEST_F(EndToEndTest, AFailedLaunchTakesTheKeySendsNothingAndBreaksNothing) {
     ASSERT_TRUE(desktop_->waitForStatus("Paused"));
     std::this_thread::sleep_for(700ms);
     EXPECT_EQ(desktop_->playbackStatus(), "Paused");
-    if (*exec != '\0') {  // later keys still reach a player of the entry
+    if (std::string_view(exec) == "false") {  // later keys still reach a player of the entry
       ASSERT_TRUE(waitForRunning(true));
       EXPECT_THAT(type(kPlay), IsEmpty());
       EXPECT_TRUE(desktop_->waitForStatus("Playing"));

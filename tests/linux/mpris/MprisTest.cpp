@@ -11,7 +11,6 @@
 #include "MprisTestSupport.h"
 #include "Mpv.h"
 #include "QtThreadSanitizerSuppressions.h"  // GLib and GIO are uninstrumented too
-#include "Tone.h"
 #include "mpris/DesktopApps.h"
 #include "mpris/MprisApplicationPlatform.h"
 
