@@ -1,9 +1,11 @@
 // Tonvara: the tray icon and its menu over the application's model. Opening it again while it
 // runs shows the running one's Access window instead.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QSystemTrayIcon>
 #include <cstdio>
+#include <optional>
 
 #include "AccessWindowHost.h"
 #include "AppDelegate.h"
@@ -16,7 +18,86 @@
 #include "UpdateResultBox.h"
 #include "Updater.h"
 
+namespace {
+
+// QApplication's own window-system options, so that the parser lets them through to it.
+struct QtOption {
+  const char* name;
+  bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true}, {"platformtheme", true}, {"plugin", true},          {"display", true},
+    {"session", true},  {"style", true},         {"qwindowgeometry", true}, {"reverse", false},
+};
+
+// Whether the chosen window system needs a display server: offscreen, vnc and the like do not.
+bool needsDisplayServer(const QString& platform) {
+  return platform.isEmpty() || platform.contains(QLatin1String("xcb")) ||
+         platform.contains(QLatin1String("wayland"));
+}
+
+// Answers --help, --version and a wrong command line, and refuses to start without a display,
+// all before QApplication exists: it would abort with a plug-in message instead. Nothing when the
+// program should run.
+std::optional<int> answerCommandLine(int argc, char** argv) {
+  QCoreApplication probe(argc, argv);
+  QCoreApplication::setApplicationName(tonvara::BundleInfo::name());
+  QCoreApplication::setApplicationVersion(tonvara::BundleInfo::version());
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Sends the keyboard's play/pause, next and previous keys to your music\n"
+                     "player from the system tray. Starting it again while it runs shows the\n"
+                     "running one's setup window."));
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  // Qt's own --help-all would promise Qt's options, which this text does not list.
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Shows this help and exits."));
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                   QStringLiteral("Shows the version and exits."));
+  parser.addOptions({help, version});
+  for (const QtOption& qt : kQtOptions) {
+    QCommandLineOption option(QString::fromLatin1(qt.name));
+    option.setValueName(qt.takesValue ? QStringLiteral("value") : QString());
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+    const QString error = parser.errorText().isEmpty()
+                              ? QStringLiteral("Unexpected argument '%1'.")
+                                    .arg(parser.positionalArguments().constFirst())
+                              : parser.errorText();
+    std::fprintf(stderr, "tonvara: %s Try 'tonvara --help'.\n", qPrintable(error));
+    return 1;
+  }
+  if (parser.isSet(help)) {
+    std::fputs(qPrintable(parser.helpText()), stdout);
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("tonvara (%s) %s\n", qPrintable(tonvara::BundleInfo::name()),
+                qPrintable(tonvara::BundleInfo::version()));
+    return 0;
+  }
+  const QString platform = parser.isSet(QStringLiteral("platform"))
+                               ? parser.value(QStringLiteral("platform"))
+                               : qEnvironmentVariable("QT_QPA_PLATFORM");
+  if (needsDisplayServer(platform) && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !parser.isSet(QStringLiteral("display"))) {
+    std::fputs(
+        "tonvara: no graphical display to show the tray icon on (neither DISPLAY nor "
+        "WAYLAND_DISPLAY is set); start it from a desktop session.\n",
+        stderr);
+    return 1;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (const std::optional<int> answered = answerCommandLine(argc, argv)) {
+    return *answered;
+  }
   QApplication application(argc, argv);
   // No main window: closing the Access window or a box must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -30,12 +30,15 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 # The synopsis comes from the project's description; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Tonvara sits in the system tray and sends the keyboard's play/pause, next and\nprevious keys to the default audio player over MPRIS, before any other\napplication sees them. Keys it does not take pass on unchanged.")
+    "Tonvara sits in the system tray and sends the keyboard's play/pause, next and\nprevious keys to your music player over MPRIS, before any other\napplication sees them. Keys it does not take pass on unchanged.")
 # The shared libraries as dpkg-shlibdeps finds them, plus a font to draw text with, which the
 # program needs without linking it (with no font every glyph is a box).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 # Any MPRIS player will do; mpv needs its plug-in for that.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mpv, mpv-mpris")
+# Something to show the tray icon: GNOME has none of its own, the other desktops' panels do.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "gnome-shell-extension-appindicator | plasma-workspace | xfce4-panel | lxqt-panel | mate-panel | trayer")
 
 include(CPack)

@@ -1,6 +1,7 @@
 // Tonvara without a user interface: the same model, settings and engine, with the setup steps
 // taken on the user's behalf and the state written to the standard error. Opening it again
 // while it runs asks the running one to show its setup instead.
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -54,6 +55,13 @@ int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   QCoreApplication::setApplicationName(tonvara::BundleInfo::name());
   QCoreApplication::setApplicationVersion(tonvara::BundleInfo::version());
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Tonvara without a user interface: takes the setup steps itself and\n"
+                     "writes its state to the standard error."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.process(application);  // --help and --version print and exit here
 
   tonvara::ReopenChannel reopen(tonvara::ReopenChannel::defaultFolder());
   switch (reopen.claim()) {

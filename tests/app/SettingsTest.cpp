@@ -133,8 +133,11 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
     EXPECT_TRUE(model.loginEnabled());
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    EXPECT_TRUE(file.readAll().contains(
-        "\nExec=" + LoginItem::execArgument(QCoreApplication::applicationFilePath()).toUtf8()));
+    const QByteArray text = file.readAll(),
+                     program = QCoreApplication::applicationFilePath().toUtf8();
+    EXPECT_TRUE(text.contains("\nExec=" + LoginItem::execArgument(program).toUtf8()) &&
+                text.contains("\nTryExec=" + program + '\n'))
+        << text.constData();
     file.write(QByteArray(line) + '\n');
     file.close();
     EXPECT_EQ(linux.services->loginItemStatus(), 0) << line;

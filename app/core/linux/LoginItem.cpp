@@ -44,13 +44,34 @@ bool needsQuoting(const QString& argument) {
                                            [](QChar c) { return reserved.contains(c); });
 }
 
+// The running program's path, or the package's /usr/bin/tonvara when that is the same file (a
+// symbolic link, /bin on a merged /usr): the entry then outlives where this run came from.
+QString runningProgram() {
+  if (QCoreApplication::instance() == nullptr) {
+    return {};
+  }
+  const QString running = QCoreApplication::applicationFilePath();
+  const QString installed = QStringLiteral("/usr/bin/tonvara");
+  const QString canonical = QFileInfo(running).canonicalFilePath();
+  return !canonical.isEmpty() && canonical == QFileInfo(installed).canonicalFilePath() ? installed
+                                                                                       : running;
+}
+
+// A desktop entry's string value: backslashes and control characters escaped.
+QString stringValue(QString text) {
+  text.replace(u'\\', QStringLiteral("\\\\"));
+  text.replace(u'\n', QStringLiteral("\\n"));
+  text.replace(u'\t', QStringLiteral("\\t"));
+  text.replace(u'\r', QStringLiteral("\\r"));
+  return text;
+}
+
 }  // namespace
 
 Location defaultLocation() {
   return Location{userConfigFolder() + QStringLiteral("/autostart/") +
                       QLatin1String(BundleInfo::kIdentifier) + QStringLiteral(".desktop"),
-                  QCoreApplication::instance() != nullptr ? QCoreApplication::applicationFilePath()
-                                                          : QString()};
+                  runningProgram()};
 }
 
 QString execArgument(const QString& argument) {
@@ -78,9 +99,10 @@ QString desktopEntry(const QString& executable) {
              "Name=%1\n"
              "Comment=Media keys for your music player\n"
              "Exec=%2\n"
+             "TryExec=%3\n"
              "Terminal=false\n"
              "X-GNOME-Autostart-enabled=true\n")
-      .arg(BundleInfo::name(), execArgument(executable));
+      .arg(BundleInfo::name(), execArgument(executable), stringValue(executable));
 }
 
 std::optional<QString> setEnabled(bool enabled) { return setEnabled(defaultLocation(), enabled); }

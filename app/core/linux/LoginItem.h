@@ -19,7 +19,8 @@ struct Location {
   QString executable;  // the program it starts; empty when it cannot be determined
 };
 
-// $XDG_CONFIG_HOME/autostart/com.tonvara.app.desktop (~/.config by default) for this program.
+// $XDG_CONFIG_HOME/autostart/com.tonvara.app.desktop (~/.config by default) for this program,
+// named /usr/bin/tonvara when it is that file.
 Location defaultLocation();
 
 // Writes (true) or removes (false) the entry; the error's description on failure.
@@ -31,7 +32,7 @@ std::optional<QString> setEnabled(const Location& location, bool enabled);
 int status();
 int status(const Location& location);
 
-// The entry's text for `executable`.
+// The entry's text for `executable`, which it runs and whose absence (TryExec) skips it.
 QString desktopEntry(const QString& executable);
 // One Exec argument quoted and escaped as desktop entries require.
 QString execArgument(const QString& argument);
