@@ -37,8 +37,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 # Any MPRIS player will do; mpv needs its plug-in for that.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mpv, mpv-mpris")
-# Something to show the tray icon: GNOME has none of its own, the other desktops' panels do.
+# Something to show the tray icon: GNOME has none of its own, the other desktops' panels do. apt
+# installs the first alternative only when none is present, so every desktop with a tray is named
+# (a Cinnamon or Budgie machine must not be handed GNOME Shell's extension).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "gnome-shell-extension-appindicator | plasma-workspace | xfce4-panel | lxqt-panel | mate-panel | trayer")
+    "gnome-shell-extension-appindicator | plasma-workspace | xfce4-panel | lxqt-panel | mate-panel | cinnamon | budgie-core | trayer")
 
 include(CPack)
