@@ -11,7 +11,7 @@
 namespace tonvara::testing {
 namespace {
 
-TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsIn) {
+TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsInAndTheCallsReachTheModel) {
   AppHarness harness;
   harness.store(AppModel::kEnabledKey, false);
   harness.grantAccessibility(false);
@@ -31,22 +31,19 @@ TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsIn) {
   EXPECT_EQ(std::tuple(adapter.accessSetupCompleted(), adapter.hasAccessibility(),
                        adapter.automationStatus(), adapter.enabled(), adapter.needsAttention()),
             std::tuple(true, true, MusicController::AutomationAccess::granted, false, false));
-}
 
-TEST(AppModelUiAdapter, SettersAndWindowReachTheModel) {
-  AppHarness harness;
-  AppModel& model = harness.launch();
-  AppModelUiAdapter adapter(model);  // the widgets' view of the model
-  adapter.setEnabled(false);
   adapter.setWhenNotRunning(WhenNotRunning::passThrough);
   adapter.setLoginEnabled(true);
   adapter.requestAccessibility();
-  EXPECT_EQ(std::tuple(adapter.enabled(), adapter.whenNotRunning(), adapter.loginEnabled(),
+  EXPECT_EQ(std::tuple(adapter.whenNotRunning(), adapter.loginEnabled(),
                        adapter.hasRequestedAccessibility(), adapter.menuBarSymbolName()),
-            std::tuple(false, WhenNotRunning::passThrough, true, true, "music.note.slash"));
-  EXPECT_EQ(adapter.canCheckForUpdates(), model.canCheckForUpdates());
+            std::tuple(WhenNotRunning::passThrough, true, true, "music.note.slash"));
+  adapter.setEnabled(true);
+  EXPECT_EQ(std::tuple(model.enabled(), adapter.menuBarSymbolName(), adapter.canCheckForUpdates()),
+            std::tuple(true, "music.note", model.canCheckForUpdates()));
+  const int shows = harness.window->shows;
   adapter.showAccessWindow();
-  EXPECT_EQ(harness.window->shows, 1);  // both permissions granted: none at launch
+  EXPECT_EQ(harness.window->shows, shows + 1);
 }
 
 }  // namespace

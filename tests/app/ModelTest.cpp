@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QThread>
 #include <barrier>
+#include <thread>
 
 #include "AppDelegate.h"
 #include "AppHarness.h"
@@ -136,9 +137,7 @@ TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTh
     app.apps->setInstalled(installed);
     app.apps->setLaunchOutcome(outcome);
     app.setAutomation(kAutomationGranted);  // what the user will answer
-    if (after < 0ms) {
-      app.services->queue = DispatchQueue::global(QualityOfService::userInitiated);
-    }
+    if (after < 0ms) app.services->queue = DispatchQueue::global(QualityOfService::userInitiated);
     bool onMainThread = false;
     QObject::connect(&model, &AppModel::accessSetupCompletedChanged,
                      [&] { onMainThread = QThread::currentThread() == qApp->thread(); });
@@ -167,11 +166,7 @@ TEST(ReopenChannel, OneInstanceRunsAndTheOthersOfThisUserReopenItsWindow) {
       primaries += channel.claim() == Claim::primary ? 1 : 0;
       together.arrive_and_wait();  // the winner holds on until both have claimed
     };
-    const std::unique_ptr<QThread> first(QThread::create(instance)),
-        second(QThread::create(instance));
-    first->start();
-    second->start();
-    ASSERT_TRUE(first->wait(10000) && second->wait(10000));
+    { std::jthread first(instance), second(instance); }  // joined here
     ASSERT_EQ(primaries, 1) << "round " << round;
   }
 

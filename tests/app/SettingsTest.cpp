@@ -13,15 +13,11 @@
 #include "AppHarness.h"
 #include "BundleInfo.h"
 #include "JsonUserDefaults.h"
-#include "LinuxPlatformServices.h"
 #include "LoginItem.h"
 #include "Updater.h"
 
 namespace tonvara::testing {
 namespace {
-
-using ::testing::internal::CaptureStderr;
-using ::testing::internal::GetCapturedStderr;
 
 struct SettingsFile : ::testing::Test {
   void write(const QByteArray& text, const QString& name = "com.tonvara.app.json") const {
@@ -92,10 +88,10 @@ TEST_F(SettingsFile, AnythingButASmallJsonObjectIsKeptAsideOnceBeforeTheFirstWri
     JsonUserDefaults defaults(path);  // neither blocks nor reads past the cap
     EXPECT_TRUE(defaults.object("enabled").isUndefined());
     EXPECT_EQ(names(), (QStringList{"com.tonvara.app.json", "x.json.Ab12Cd"}));
-    CaptureStderr();
+    ::testing::internal::CaptureStderr();
     defaults.setBool("enabled", true);
     defaults.setBool("accessibilityRequested", true);
-    const std::string said = GetCapturedStderr();
+    const std::string said = ::testing::internal::GetCapturedStderr();
     ASSERT_EQ(names().size(), 3);  // the unreadable copy is no temporary one
     EXPECT_TRUE(names()[1].startsWith("com.tonvara.app.json.unreadable-"));
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
@@ -108,10 +104,10 @@ TEST_F(SettingsFile, AFailedWriteIsSaidOnceWithPathAndReasonAndTheChoiceLastsThe
   QFile blocker(dir);  // a file where the folder should be
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   AppHarness app;
-  CaptureStderr();
+  ::testing::internal::CaptureStderr();
   launch(app).setEnabled(false);  // the setup's completion is the first to fail
   app.model->setEnabled(false);
-  const std::string said = GetCapturedStderr();
+  const std::string said = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
   EXPECT_NE(said.find((path + " (the folder " + dir).toStdString()), std::string::npos) << said;
   EXPECT_FALSE(app.model->enabled() || app.model->tapInstalled());
@@ -145,13 +141,13 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
   QDir(folder.path() + "/autostart").removeRecursively();
   QFile blocker(folder.path() + "/autostart");  // a file where the folder should be
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-  static QStringList logged;
+  static QString logged;
   const auto previous = qInstallMessageHandler(
-      [](QtMsgType, const QMessageLogContext&, const QString& line) { logged << line; });
+      [](QtMsgType, const QMessageLogContext&, const QString& line) { logged += line + '\n'; });
   model.setLoginEnabled(true);
   qInstallMessageHandler(previous);
-  EXPECT_TRUE(logged.size() == 1 && logged[0].startsWith("LoginItem error: "))
-      << logged.join("").toStdString();
+  EXPECT_TRUE(logged.startsWith("LoginItem error: ") && logged.count('\n') == 1)
+      << logged.toStdString();
   EXPECT_FALSE(model.loginEnabled());
   qputenv("XDG_CONFIG_HOME", savedConfig);
 }
@@ -185,9 +181,7 @@ TEST(UpdateCheck, NewerSameMalformedFailingAndUnreachableFeedsOverHttp) {
       });
     });
     const QUrl url(QString("http://127.0.0.1:%1/a.xml").arg(server.serverPort()));
-    if (status == 0) {
-      server.close();
-    }
+    if (status == 0) server.close();
     AppHarness app;
     app.services->info = {{"SUPublicEDKey", key}, {"SUFeedURL", url.toString()}};
     Updater& updater = app.build().updater();

@@ -15,8 +15,7 @@ class InMemoryDefaults final : public UserDefaults {
  public:
   QJsonValue object(const QString& key) const override { return values.value(key); }
   void setObject(const QString& key, const QJsonValue& value) override {
-    values.insert(key, value);
-    ++writes;
+    values.insert(key, value), ++writes;
   }
   QJsonObject values;
   int writes = 0;
@@ -34,15 +33,12 @@ class FakePlatformServices final : public LinuxPlatformServices {
   std::shared_ptr<WorkQueue> backgroundQueue() override { return queue; }
   int loginItemStatus() override { return loginStatus; }
   std::optional<QString> setLoginItemEnabled(bool enabled) override {
-    loginRequests.push_back(enabled);
-    loginStatus = enabled ? 1 : 0;
-    return std::nullopt;
+    return loginStatus = enabled, std::nullopt;
   }
   // The watchdog ticks when a test says so.
   std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds,
                                                          std::function<void()> tick) override {
-    ticks.push_back(tick);
-    return nullptr;
+    return ticks.push_back(tick), nullptr;
   }
   void observeDidBecomeActive(std::function<void()> f) override { activeHandlers.push_back(f); }
 
@@ -50,13 +46,11 @@ class FakePlatformServices final : public LinuxPlatformServices {
   std::shared_ptr<WorkQueue> queue;
   QVariantMap info;
   int loginStatus = 0;
-  std::vector<bool> loginRequests;
   std::vector<std::function<void()>> ticks, activeHandlers;
 };
 
 struct AccessWindowLog {
-  int made = 0;
-  int shows = 0;
+  int made = 0, shows = 0;
 };
 
 // A model on fakes sharing one virtual clock.
@@ -89,8 +83,6 @@ class AppHarness {
       std::make_shared<FakePlatformServices>(clock, taps, apps);
   std::shared_ptr<AccessWindowLog> window = std::make_shared<AccessWindowLog>();
   std::unique_ptr<AppModel> model;
-
- private:
   struct Window final : AccessWindowController {
     explicit Window(std::shared_ptr<AccessWindowLog> log) : log(log) { ++log->made; }
     void show() override { ++log->shows; }
