@@ -11,8 +11,7 @@
 
 namespace tonvara::testing {
 
-class InMemoryDefaults final : public UserDefaults {
- public:
+struct InMemoryDefaults final : UserDefaults {
   QJsonValue object(const QString& key) const override { return values.value(key); }
   void setObject(const QString& key, const QJsonValue& value) override {
     values.insert(key, value), ++writes;
@@ -23,8 +22,7 @@ class InMemoryDefaults final : public UserDefaults {
 
 // The Linux services over the engine's fakes, with settings, update keys and launch at login
 // in memory and the background queue on a virtual clock.
-class FakePlatformServices final : public LinuxPlatformServices {
- public:
+struct FakePlatformServices final : LinuxPlatformServices {
   FakePlatformServices(VirtualClock& clock, std::shared_ptr<FakeEventTapPlatform> taps,
                        std::shared_ptr<FakeApplicationPlatform> apps)
       : LinuxPlatformServices(nullptr, taps, apps), queue(std::make_shared<VirtualQueue>(clock)) {}
@@ -49,15 +47,17 @@ class FakePlatformServices final : public LinuxPlatformServices {
   std::vector<std::function<void()>> ticks, activeHandlers;
 };
 
-struct AccessWindowLog {
-  int made = 0, shows = 0;
-};
-
 // A model on fakes sharing one virtual clock.
-class AppHarness {
- public:
-  void grantAccessibility(bool granted) { taps->setTrusted(granted); }
-  void setAutomation(std::int32_t status) { apps->setAutomationStatus(status); }
+struct AppHarness {
+  // Counts the Access windows the model makes and shows.
+  struct Window final : AccessWindowController {
+    struct Log {
+      int made = 0, shows = 0;
+    };
+    explicit Window(std::shared_ptr<Log> log) : log(log) { ++log->made; }
+    void show() override { ++log->shows; }
+    std::shared_ptr<Log> log;
+  };
   void store(const char* key, const QJsonValue& value) { defaults().values.insert(key, value); }
   InMemoryDefaults& defaults() { return dynamic_cast<InMemoryDefaults&>(services->defaults()); }
   AppModelDependencies dependencies() {
@@ -71,23 +71,15 @@ class AppHarness {
   AppModel& build() { return *(model = std::make_unique<AppModel>(dependencies())); }
   AppModel& launch() { return build().start(), *model; }
   // Advances virtual time, then runs what was queued for the main thread.
-  void advance(std::chrono::milliseconds span) {
-    clock.advanceBy(span);
-    QCoreApplication::sendPostedEvents();
-  }
+  void advance(std::chrono::milliseconds span) { clock.advanceBy(span), qApp->sendPostedEvents(); }
 
   VirtualClock clock;
   std::shared_ptr<FakeEventTapPlatform> taps = std::make_shared<FakeEventTapPlatform>();
   std::shared_ptr<FakeApplicationPlatform> apps = std::make_shared<FakeApplicationPlatform>();
   std::shared_ptr<FakePlatformServices> services =
       std::make_shared<FakePlatformServices>(clock, taps, apps);
-  std::shared_ptr<AccessWindowLog> window = std::make_shared<AccessWindowLog>();
+  std::shared_ptr<Window::Log> window = std::make_shared<Window::Log>();
   std::unique_ptr<AppModel> model;
-  struct Window final : AccessWindowController {
-    explicit Window(std::shared_ptr<AccessWindowLog> log) : log(log) { ++log->made; }
-    void show() override { ++log->shows; }
-    std::shared_ptr<AccessWindowLog> log;
-  };
 };
 
 }  // namespace tonvara::testing
