@@ -46,8 +46,9 @@ TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
         std::tuple(model.accessSetupCompleted(), model.router().settings().enabled,
                    model.tapInstalled(), model.menuBarSymbolName(), model.needsAttention()),
         std::tuple(completed, completed && enabled.toBool(true), tap, icon, icon == kWarning));
-    EXPECT_EQ(model.automationDenied(), automation == kAutomationNotPermitted);
-    EXPECT_EQ(app.window->shows, !completed || icon == kWarning ? 1 : 0);
+    EXPECT_EQ(
+        std::pair(model.automationDenied(), app.window->shows),
+        std::pair(automation == kAutomationNotPermitted, !completed || icon == kWarning ? 1 : 0));
     EXPECT_EQ(app.defaults().writes, completed && enabled.isUndefined() ? 1 : 0);
     // The watchdog asks for trust only while the tap could be wanted at all.
     const int trustChecks = app.taps->trustChecks();
@@ -114,11 +115,6 @@ TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSet
   app.advance(0ms);
 }
 
-// Automation requests that may prompt the user; the other checks never do.
-long prompts(const AppHarness& app) {
-  return std::ranges::count(app.apps->automationPrompts(), true);
-}
-
 TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTheMainThread) {
   // Running, installed, launch outcome -> when asked (negative: on a real queue), launches.
   for (const auto& [running, installed, outcome, after, launches] :
@@ -131,6 +127,8 @@ TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTh
     AppHarness app;
     app.apps->setAutomationStatus(kAutomationProcessNotFound);
     AppModel& model = app.launch();
+    // Automation requests that may prompt the user; the other checks never do.
+    const auto prompts = [&] { return std::ranges::count(app.apps->automationPrompts(), true); };
     app.apps->setRunning(running);
     app.apps->setInstalled(installed);
     app.apps->setLaunchOutcome(outcome);
@@ -141,13 +139,13 @@ TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTh
                      [&] { onMainThread = QThread::currentThread() == qApp->thread(); });
     model.requestAutomation();
     if (after >= 0ms) {
-      EXPECT_EQ(prompts(app) + app.apps->launches(), 0);  // nothing on the caller's stack
+      EXPECT_EQ(prompts() + app.apps->launches(), 0);  // nothing on the caller's stack
       app.advance(std::max(after - 1ms, 0ms));
-      EXPECT_EQ(prompts(app), after > 0ms ? 0 : 1);
+      EXPECT_EQ(prompts(), after > 0ms ? 0 : 1);
       app.advance(1ms);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return model.accessSetupCompleted(); }, 9000));
-    EXPECT_EQ(prompts(app), 1);
+    EXPECT_EQ(prompts(), 1);
     EXPECT_EQ(app.apps->launches(), launches);
     EXPECT_TRUE(onMainThread);
   }
