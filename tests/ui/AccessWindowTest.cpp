@@ -105,20 +105,19 @@ TEST_F(AccessViewTest, StepCardsUntilTheSetupIsDoneThenStatusRowsAndWhileNeededR
 }
 
 TEST_F(AccessViewTest, PermissionChangesSpringUnlessADesktopAsksForLessMotion) {
-  ReducedMotion& motion = view.reducedMotion();
-  motion.apply(kGnome, "enable-animations", true);
+  view.reducedMotion().apply(kGnome, "enable-animations", true);
   model.publish({.hasRequestedAccessibility = true});
   EXPECT_FALSE(view.isAnimating());  // not a permission
   // A setting as the portal gives it (the value maybe wrapped) -> whether the next change springs.
   const std::tuple<QString, QString, QVariant, bool> answers[] = {
-      {kGnome, "enable-animations", true, true},
-      {kGnome, "enable-animations", QVariant::fromValue(QDBusVariant(false)), false},
+      {kGnome, "enable-animations", QVariant::fromValue(QDBusVariant(true)), true},
+      {kGnome, "enable-animations", false, false},
       {kGnome, "gtk-theme", "Adwaita", false},
       {kGnome, "enable-animations", true, true},
       {kKde, "AnimationDurationFactor", "0", false},  // either desktop's wish is enough
       {kKde, "AnimationDurationFactor", 0.5, true}};
   for (const auto& [group, key, value, springs] : answers) {
-    motion.apply(group, key, value);
+    view.reducedMotion().apply(group, key, value);
     model.publish({.hasAccessibility = !model.state.hasAccessibility});
     EXPECT_EQ(view.isAnimating(), springs) << key.toStdString();
   }
@@ -178,7 +177,6 @@ TEST_F(AccessWindowTest, FitsTheContentCentredThenFollowsItKeepingItsTopAndIgnor
             std::tuple(QSize(520, 820), QSize(520, 820), 0.0));
   EXPECT_EQ(window().focusWidget(), &window());  // no control starts focused
   scheduler.advance(ms(60));
-  EXPECT_LT(window().height(), 820);
   EXPECT_EQ(std::tuple(window().height(), window().windowOpacity(), centred()),
             std::tuple(qRound(controller.view()->viewportHeight()), 1.0, true));
   const int top = window().y(), setup = window().height();

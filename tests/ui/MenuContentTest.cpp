@@ -50,6 +50,8 @@ TEST_F(MenuTest, EachItemMakesItsOneCallAndThenShowsWhatTheModelPublished) {
   EXPECT_TRUE(
       items(menu).contains("Enabled [ ]|When Music isn't running{Launch Music [ ]|Pass "
                            "keys to other apps [x]}|Launch at Login [ ]"));
+  model.publish({.canCheckForUpdates = false});  // redrawn without being opened
+  EXPECT_TRUE(items(menu).contains("Enabled [x]|When") && items(menu).contains("Updates… (off)"));
 }
 
 TEST_F(MenuTest, NineItemsInOrderReadAfreshOnEachOpeningAndCtrlQAloneQuitsOnce) {
