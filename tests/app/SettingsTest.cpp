@@ -120,8 +120,8 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
   AppModel model(linux);
   const QString entry = folder.path() + "/autostart/com.tonvara.app.desktop";
   for (const char* line : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
-    model.setLoginEnabled(true);  // written afresh
-    EXPECT_TRUE(model.loginEnabled());
+    model.setLoginEnabled(true);  // written afresh, and read at the next start
+    EXPECT_TRUE(model.loginEnabled() && AppModel(linux).loginEnabled());
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     EXPECT_TRUE(file.readAll().contains(
