@@ -6,23 +6,22 @@
 #include "AccessWindowHost.h"
 #include "AppHarness.h"
 #include "AppModelUiAdapter.h"
-#include "MediaKeyEngine/ApplicationPlatform.h"
 
 namespace tonvara::testing {
 namespace {
 
-TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsIn) {
+TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsInAndTheCallsReachTheModel) {
   AppHarness harness;
   harness.store(AppModel::kEnabledKey, false);
-  harness.grantAccessibility(false);
-  harness.setAutomation(kAutomationNotPermitted);
+  harness.taps->setTrusted(false);
+  harness.apps->setAutomationStatus(kAutomationNotPermitted);
   AppModel& model = harness.launch();
   AppModelUiAdapter adapter(model);
   AccessWindowHost host(adapter);
   host.show();
   QSignalSpy published(&adapter, &ui::UiModel::stateChanged);
-  harness.grantAccessibility(true);  // the setup completes while "Enabled" is off
-  harness.setAutomation(kAutomationGranted);
+  harness.taps->setTrusted(true);  // the setup completes while "Enabled" is off
+  harness.apps->setAutomationStatus(kAutomationGranted);
   adapter.refreshPermissions();
   EXPECT_EQ(published.count(), 0);  // nothing drawn half-way through
   harness.advance(std::chrono::milliseconds(10));
@@ -31,22 +30,18 @@ TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsIn) {
   EXPECT_EQ(std::tuple(adapter.accessSetupCompleted(), adapter.hasAccessibility(),
                        adapter.automationStatus(), adapter.enabled(), adapter.needsAttention()),
             std::tuple(true, true, MusicController::AutomationAccess::granted, false, false));
-}
 
-TEST(AppModelUiAdapter, SettersAndWindowReachTheModel) {
-  AppHarness harness;
-  AppModel& model = harness.launch();
-  AppModelUiAdapter adapter(model);  // the widgets' view of the model
-  adapter.setEnabled(false);
   adapter.setWhenNotRunning(WhenNotRunning::passThrough);
   adapter.setLoginEnabled(true);
   adapter.requestAccessibility();
-  EXPECT_EQ(std::tuple(adapter.enabled(), adapter.whenNotRunning(), adapter.loginEnabled(),
+  EXPECT_EQ(std::tuple(adapter.whenNotRunning(), adapter.loginEnabled(),
                        adapter.hasRequestedAccessibility(), adapter.menuBarSymbolName()),
-            std::tuple(false, WhenNotRunning::passThrough, true, true, "music.note.slash"));
-  EXPECT_EQ(adapter.canCheckForUpdates(), model.canCheckForUpdates());
+            std::tuple(WhenNotRunning::passThrough, true, true, "music.note.slash"));
+  adapter.setEnabled(true);
+  EXPECT_EQ(std::tuple(model.enabled(), adapter.menuBarSymbolName(), adapter.canCheckForUpdates()),
+            std::tuple(true, "music.note", model.canCheckForUpdates()));
   adapter.showAccessWindow();
-  EXPECT_EQ(harness.window->shows, 1);  // both permissions granted: none at launch
+  EXPECT_EQ(harness.window->shows, 2);  // once at launch, once asked
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QThread>
 #include <barrier>
+#include <thread>
 
 #include "AppDelegate.h"
 #include "AppHarness.h"
@@ -36,18 +37,18 @@ TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
       app.store(AppModel::kAccessSetupCompletedKey, true);
       app.store(AppModel::kEnabledKey, enabled);
     }
-    app.grantAccessibility(trusted);
-    app.setAutomation(automation);
+    app.taps->setTrusted(trusted);
+    app.apps->setAutomationStatus(automation);
     AppModel& model = app.build();
     EXPECT_EQ(model.router().settings().enabled, enabled.toBool(true));  // as stored
     model.start();
-    EXPECT_EQ(model.accessSetupCompleted(), completed);
-    EXPECT_EQ(model.router().settings().enabled, completed && enabled.toBool(true));
-    EXPECT_EQ(model.tapInstalled(), tap);
-    EXPECT_EQ(model.menuBarSymbolName(), icon);
-    EXPECT_EQ(model.needsAttention(), icon == kWarning);
-    EXPECT_EQ(model.automationDenied(), automation == kAutomationNotPermitted);
-    EXPECT_EQ(app.window->shows, !completed || icon == kWarning ? 1 : 0);
+    EXPECT_EQ(
+        std::tuple(model.accessSetupCompleted(), model.router().settings().enabled,
+                   model.tapInstalled(), model.menuBarSymbolName(), model.needsAttention()),
+        std::tuple(completed, completed && enabled.toBool(true), tap, icon, icon == kWarning));
+    EXPECT_EQ(
+        std::pair(model.automationDenied(), app.window->shows),
+        std::pair(automation == kAutomationNotPermitted, !completed || icon == kWarning ? 1 : 0));
     EXPECT_EQ(app.defaults().writes, completed && enabled.isUndefined() ? 1 : 0);
     // The watchdog asks for trust only while the tap could be wanted at all.
     const int trustChecks = app.taps->trustChecks();
@@ -59,7 +60,7 @@ TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
 
 TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSetupIsDone) {
   AppHarness app;
-  app.grantAccessibility(false);
+  app.taps->setTrusted(false);
   app.store(AppModel::kEnabledKey, false);
   AppModel& model = app.launch();
   model.setEnabled(true);
@@ -69,7 +70,7 @@ TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSet
   QSignalSpy completion(&model, &AppModel::accessSetupCompletedChanged);
   model.refreshPermissions();
   EXPECT_EQ(changes.count(), 0);  // copies from the router only when they differ
-  app.grantAccessibility(true);
+  app.taps->setTrusted(true);
   app.services->activeHandlers.at(0)();
   EXPECT_EQ(completion.count(), 1);
   EXPECT_EQ(app.defaults().values.value("accessSetupCompleted"), true);
@@ -82,29 +83,29 @@ TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSet
   const int trustChecks = app.taps->trustChecks(), writes = app.defaults().writes;
   checks = app.apps->automationChecks();
   model.setEnabled(true);
-  EXPECT_EQ(enabledSpy.count(), 1);
-  EXPECT_EQ(app.defaults().writes, writes + 1);
-  EXPECT_GT(app.apps->automationChecks() - checks, refreshChecks);
-  EXPECT_GT(app.taps->trustChecks(), trustChecks);
+  EXPECT_EQ(std::pair(enabledSpy.count(), app.defaults().writes),
+            std::pair(qsizetype{1}, writes + 1));
+  EXPECT_TRUE(app.apps->automationChecks() - checks > refreshChecks &&
+              app.taps->trustChecks() > trustChecks);
   model.setWhenNotRunning(WhenNotRunning::passThrough);
   EXPECT_EQ(model.router().settings().whenNotRunning, WhenNotRunning::passThrough);
   model.setEnabled(false);
-  EXPECT_EQ(app.defaults().values.value("enabled"), false);
-  EXPECT_FALSE(model.router().isTapInstalled() || model.tapInstalled());
+  EXPECT_FALSE(app.defaults().values.value("enabled").toBool(true) ||
+               model.router().isTapInstalled() || model.tapInstalled());
   model.setEnabled(true);
   EXPECT_TRUE(model.tapInstalled());
 
-  app.grantAccessibility(false);  // the watchdog's next tick follows
+  app.taps->setTrusted(false);  // the watchdog's next tick follows
   app.services->ticks.at(0)();
   EXPECT_FALSE(model.hasAccessibility() || model.router().isTapInstalled() || model.tapInstalled());
   app.taps->setRefuseTaps(true);  // a refused tap is tried again at each tick
-  app.grantAccessibility(true);
+  app.taps->setTrusted(true);
   app.services->ticks.at(0)();
   app.taps->setRefuseTaps(false);
   app.services->ticks.at(0)();
   EXPECT_TRUE(model.tapInstalled());
   const auto before = changes.count();
-  app.setAutomation(kAutomationNotPermitted);
+  app.apps->setAutomationStatus(kAutomationNotPermitted);
   model.refreshPermissions();
   EXPECT_EQ(changes.count() - before, 2);  // automationDenied, automationStatus; the tap stays
   model.requestAutomation();
@@ -112,12 +113,6 @@ TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSet
   app.services->activeHandlers.at(0)();
   app.services->ticks.at(0)();
   app.advance(0ms);
-}
-
-// Automation requests that may prompt the user; the other checks never do.
-long prompts(const AppHarness& app) {
-  const auto all = app.apps->automationPrompts();
-  return std::count(all.begin(), all.end(), true);
 }
 
 TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTheMainThread) {
@@ -130,27 +125,27 @@ TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTh
            {false, false, LaunchOutcome::finished, 0ms, 0},
            {true, true, LaunchOutcome::finished, -1ms, 0}}) {
     AppHarness app;
-    app.setAutomation(kAutomationProcessNotFound);
+    app.apps->setAutomationStatus(kAutomationProcessNotFound);
     AppModel& model = app.launch();
+    // Automation requests that may prompt the user; the other checks never do.
+    const auto prompts = [&] { return std::ranges::count(app.apps->automationPrompts(), true); };
     app.apps->setRunning(running);
     app.apps->setInstalled(installed);
     app.apps->setLaunchOutcome(outcome);
-    app.setAutomation(kAutomationGranted);  // what the user will answer
-    if (after < 0ms) {
-      app.services->queue = DispatchQueue::global(QualityOfService::userInitiated);
-    }
+    app.apps->setAutomationStatus(kAutomationGranted);  // what the user will answer
+    if (after < 0ms) app.services->queue = DispatchQueue::global(QualityOfService::userInitiated);
     bool onMainThread = false;
     QObject::connect(&model, &AppModel::accessSetupCompletedChanged,
                      [&] { onMainThread = QThread::currentThread() == qApp->thread(); });
     model.requestAutomation();
     if (after >= 0ms) {
-      EXPECT_EQ(prompts(app) + app.apps->launches(), 0);  // nothing on the caller's stack
+      EXPECT_EQ(prompts() + app.apps->launches(), 0);  // nothing on the caller's stack
       app.advance(std::max(after - 1ms, 0ms));
-      EXPECT_EQ(prompts(app), after > 0ms ? 0 : 1);
+      EXPECT_EQ(prompts(), after > 0ms ? 0 : 1);
       app.advance(1ms);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return model.accessSetupCompleted(); }, 9000));
-    EXPECT_EQ(prompts(app), 1);
+    EXPECT_EQ(prompts(), 1);
     EXPECT_EQ(app.apps->launches(), launches);
     EXPECT_TRUE(onMainThread);
   }
@@ -167,11 +162,7 @@ TEST(ReopenChannel, OneInstanceRunsAndTheOthersOfThisUserReopenItsWindow) {
       primaries += channel.claim() == Claim::primary ? 1 : 0;
       together.arrive_and_wait();  // the winner holds on until both have claimed
     };
-    const std::unique_ptr<QThread> first(QThread::create(instance)),
-        second(QThread::create(instance));
-    first->start();
-    second->start();
-    ASSERT_TRUE(first->wait(10000) && second->wait(10000));
+    { std::jthread first(instance), second(instance); }  // joined here
     ASSERT_EQ(primaries, 1) << "round " << round;
   }
 
@@ -188,8 +179,7 @@ TEST(ReopenChannel, OneInstanceRunsAndTheOthersOfThisUserReopenItsWindow) {
   EXPECT_EQ(ReopenChannel(folder.path()).claim(), Claim::handedOver);
   ASSERT_TRUE(QTest::qWaitFor([&] { return app.window->shows == 2; }, 10000));
   delegate.applicationDidFinishLaunching();  // a second report starts nothing more
-  EXPECT_EQ(app.services->ticks.size(), 1U);
-  EXPECT_EQ(app.window->made, 1);
+  EXPECT_EQ(std::pair(app.services->ticks.size(), app.window->made), std::pair(1UL, 1));
   // A listener that is not this user's is never taken for the running instance.
   EXPECT_EQ(ReopenChannel(folder.path(), ::geteuid() + 1).claim(), Claim::unanswered);
   QTest::qWait(50);

@@ -56,22 +56,17 @@ struct FakeUiModel final : UiModel {
 
 // Scheduler jobs on a virtual clock: they run only when the test advances it.
 struct VirtualScheduler final : Scheduler {
-  TaskHandle after(Duration delay, Job job) override {
-    auto state = std::make_shared<TaskHandle::State>();
-    clock.schedule(delay, [state, job = std::move(job)] {
-      if (!state->cancelled) state->finished = true, job();
+  TaskHandle after(Duration delay, Job job) override { return run(delay, std::move(job), false); }
+  TaskHandle every(Duration span, Job job) override { return run(span, std::move(job), true); }
+  TaskHandle run(Duration delay, Job job, bool repeats,
+                 std::shared_ptr<TaskHandle::State> state = std::make_shared<TaskHandle::State>()) {
+    clock.schedule(delay, [=, this] {
+      if (state->cancelled) return;
+      state->finished = !repeats;
+      job();
+      if (repeats) run(delay, job, true, state);
     });
     return TaskHandle::make(state);
-  }
-  TaskHandle every(Duration interval, Job job) override {
-    auto state = std::make_shared<TaskHandle::State>();
-    tick(state, interval, std::make_shared<Job>(std::move(job)));
-    return TaskHandle::make(state);
-  }
-  void tick(std::shared_ptr<TaskHandle::State> state, Duration interval, std::shared_ptr<Job> job) {
-    clock.schedule(interval, [this, state, interval, job] {
-      if (!state->cancelled) (*job)(), tick(state, interval, job);
-    });
   }
   void advance(Duration span) { clock.advanceBy(span); }
   tonvara::testing::VirtualClock clock;

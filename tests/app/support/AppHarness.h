@@ -11,12 +11,10 @@
 
 namespace tonvara::testing {
 
-class InMemoryDefaults final : public UserDefaults {
- public:
+struct InMemoryDefaults final : UserDefaults {
   QJsonValue object(const QString& key) const override { return values.value(key); }
   void setObject(const QString& key, const QJsonValue& value) override {
-    values.insert(key, value);
-    ++writes;
+    values.insert(key, value), ++writes;
   }
   QJsonObject values;
   int writes = 0;
@@ -24,8 +22,7 @@ class InMemoryDefaults final : public UserDefaults {
 
 // The Linux services over the engine's fakes, with settings, update keys and launch at login
 // in memory and the background queue on a virtual clock.
-class FakePlatformServices final : public LinuxPlatformServices {
- public:
+struct FakePlatformServices final : LinuxPlatformServices {
   FakePlatformServices(VirtualClock& clock, std::shared_ptr<FakeEventTapPlatform> taps,
                        std::shared_ptr<FakeApplicationPlatform> apps)
       : LinuxPlatformServices(nullptr, taps, apps), queue(std::make_shared<VirtualQueue>(clock)) {}
@@ -34,15 +31,12 @@ class FakePlatformServices final : public LinuxPlatformServices {
   std::shared_ptr<WorkQueue> backgroundQueue() override { return queue; }
   int loginItemStatus() override { return loginStatus; }
   std::optional<QString> setLoginItemEnabled(bool enabled) override {
-    loginRequests.push_back(enabled);
-    loginStatus = enabled ? 1 : 0;
-    return std::nullopt;
+    return loginStatus = enabled, std::nullopt;
   }
   // The watchdog ticks when a test says so.
   std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds,
                                                          std::function<void()> tick) override {
-    ticks.push_back(tick);
-    return nullptr;
+    return ticks.push_back(tick), nullptr;
   }
   void observeDidBecomeActive(std::function<void()> f) override { activeHandlers.push_back(f); }
 
@@ -50,20 +44,20 @@ class FakePlatformServices final : public LinuxPlatformServices {
   std::shared_ptr<WorkQueue> queue;
   QVariantMap info;
   int loginStatus = 0;
-  std::vector<bool> loginRequests;
   std::vector<std::function<void()>> ticks, activeHandlers;
 };
 
-struct AccessWindowLog {
-  int made = 0;
-  int shows = 0;
-};
-
 // A model on fakes sharing one virtual clock.
-class AppHarness {
- public:
-  void grantAccessibility(bool granted) { taps->setTrusted(granted); }
-  void setAutomation(std::int32_t status) { apps->setAutomationStatus(status); }
+struct AppHarness {
+  // Counts the Access windows the model makes and shows.
+  struct Window final : AccessWindowController {
+    struct Log {
+      int made = 0, shows = 0;
+    };
+    explicit Window(std::shared_ptr<Log> log) : log(log) { ++log->made; }
+    void show() override { ++log->shows; }
+    std::shared_ptr<Log> log;
+  };
   void store(const char* key, const QJsonValue& value) { defaults().values.insert(key, value); }
   InMemoryDefaults& defaults() { return dynamic_cast<InMemoryDefaults&>(services->defaults()); }
   AppModelDependencies dependencies() {
@@ -77,25 +71,15 @@ class AppHarness {
   AppModel& build() { return *(model = std::make_unique<AppModel>(dependencies())); }
   AppModel& launch() { return build().start(), *model; }
   // Advances virtual time, then runs what was queued for the main thread.
-  void advance(std::chrono::milliseconds span) {
-    clock.advanceBy(span);
-    QCoreApplication::sendPostedEvents();
-  }
+  void advance(std::chrono::milliseconds span) { clock.advanceBy(span), qApp->sendPostedEvents(); }
 
   VirtualClock clock;
   std::shared_ptr<FakeEventTapPlatform> taps = std::make_shared<FakeEventTapPlatform>();
   std::shared_ptr<FakeApplicationPlatform> apps = std::make_shared<FakeApplicationPlatform>();
   std::shared_ptr<FakePlatformServices> services =
       std::make_shared<FakePlatformServices>(clock, taps, apps);
-  std::shared_ptr<AccessWindowLog> window = std::make_shared<AccessWindowLog>();
+  std::shared_ptr<Window::Log> window = std::make_shared<Window::Log>();
   std::unique_ptr<AppModel> model;
-
- private:
-  struct Window final : AccessWindowController {
-    explicit Window(std::shared_ptr<AccessWindowLog> log) : log(log) { ++log->made; }
-    void show() override { ++log->shows; }
-    std::shared_ptr<AccessWindowLog> log;
-  };
 };
 
 }  // namespace tonvara::testing
