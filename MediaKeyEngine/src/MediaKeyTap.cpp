@@ -69,6 +69,9 @@ bool MediaKeyTap::start() {
     return false;
   }
   auto source = platform_->createRunLoopSource(port);
+  if (!source) {
+    return false;
+  }
   {
     std::lock_guard state(stateLock_);
     tap_ = port;

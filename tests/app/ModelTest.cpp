@@ -138,6 +138,7 @@ TEST(AutomationRequest, LaunchesWhenNeededWaitsThirtyTenthsAsksThenRefreshesOnTh
     QObject::connect(&model, &AppModel::accessSetupCompletedChanged,
                      [&] { onMainThread = QThread::currentThread() == qApp->thread(); });
     model.requestAutomation();
+    model.requestAutomation();  // a second click while one runs must not launch again
     if (after >= 0ms) {
       EXPECT_EQ(prompts() + app.apps->launches(), 0);  // nothing on the caller's stack
       app.advance(std::max(after - 1ms, 0ms));
