@@ -109,14 +109,8 @@ int main(int argc, char** argv) {
                        QIcon(QStringLiteral(":/app/com.tonvara.app.svg"))));
 
   tonvara::ReopenChannel reopen(tonvara::ReopenChannel::defaultFolder());
-  switch (reopen.claim()) {
-    case tonvara::ReopenChannel::Claim::primary:
-      break;
-    case tonvara::ReopenChannel::Claim::handedOver:
-      return 0;
-    case tonvara::ReopenChannel::Claim::unanswered:
-      std::fprintf(stderr, "tonvara: another Tonvara is running but does not answer\n");
-      return 1;
+  if (const auto exitCode = tonvara::exitCodeUnlessFirst(reopen.claim())) {
+    return *exitCode;
   }
 
   // The model asks for its Access window only once the loop runs, when the adapter exists.

@@ -27,6 +27,7 @@ QString socketPath(const QString& folder) {
 }
 
 std::optional<uid_t> peerUid(qintptr descriptor) {
+#ifdef SO_PEERCRED
   ucred credentials{};
   socklen_t length = sizeof credentials;
   if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) !=
@@ -34,6 +35,15 @@ std::optional<uid_t> peerUid(qintptr descriptor) {
     return std::nullopt;
   }
   return credentials.uid;
+#else
+  // The BSDs and macOS ask the socket through getpeereid instead.
+  uid_t uid = 0;
+  gid_t group = 0;
+  if (::getpeereid(static_cast<int>(descriptor), &uid, &group) != 0) {
+    return std::nullopt;
+  }
+  return uid;
+#endif
 }
 
 int remainingMs(const QDeadlineTimer& deadline) {
@@ -41,6 +51,19 @@ int remainingMs(const QDeadlineTimer& deadline) {
 }
 
 }  // namespace
+
+std::optional<int> exitCodeUnlessFirst(ReopenChannel::Claim claim) {
+  switch (claim) {
+    case ReopenChannel::Claim::primary:
+      return std::nullopt;
+    case ReopenChannel::Claim::handedOver:
+      return 0;
+    case ReopenChannel::Claim::unanswered:
+      break;
+  }
+  std::fprintf(stderr, "tonvara: another Tonvara is running but does not answer\n");
+  return 1;
+}
 
 QString ReopenChannel::defaultFolder() {
   // Qt makes the fallback folder with mode 0700 and refuses one owned by someone else.

@@ -7,6 +7,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 
@@ -48,5 +49,9 @@ class ReopenChannel : public QObject {
   int lockFd_ = -1;
   std::unique_ptr<QLocalServer> server_;
 };
+
+// How a process that lost the claim ends: 0 when the running one took its reopen, 1 (said on the
+// standard error) when it did not answer; nothing for the process that runs.
+std::optional<int> exitCodeUnlessFirst(ReopenChannel::Claim claim);
 
 }  // namespace tonvara

@@ -64,14 +64,8 @@ int main(int argc, char** argv) {
   parser.process(application);  // --help and --version print and exit here
 
   tonvara::ReopenChannel reopen(tonvara::ReopenChannel::defaultFolder());
-  switch (reopen.claim()) {
-    case tonvara::ReopenChannel::Claim::primary:
-      break;
-    case tonvara::ReopenChannel::Claim::handedOver:
-      return 0;
-    case tonvara::ReopenChannel::Claim::unanswered:
-      std::fprintf(stderr, "tonvara: another Tonvara is running but does not answer\n");
-      return 1;
+  if (const auto exitCode = tonvara::exitCodeUnlessFirst(reopen.claim())) {
+    return *exitCode;
   }
 
   tonvara::AppDelegate delegate(tonvara::AppModelDependencies{

@@ -82,9 +82,8 @@ LinuxPlatformServices::LinuxPlatformServices()
 LinuxPlatformServices::LinuxPlatformServices(std::unique_ptr<UserDefaults> defaults,
                                              std::shared_ptr<EventTapPlatform> taps,
                                              std::shared_ptr<ApplicationPlatform> applications)
-    : defaults_(std::move(defaults)),
-      taps_(std::move(taps)),
-      applications_(std::move(applications)) {}
+    : EnginePlatformServices(std::move(taps), std::move(applications)),
+      defaults_(std::move(defaults)) {}
 
 LinuxPlatformServices::~LinuxPlatformServices() = default;
 
@@ -92,40 +91,14 @@ QVariant LinuxPlatformServices::infoDictionaryValue(const QString& key) const {
   return BundleInfo::infoDictionary().value(key);
 }
 
-bool LinuxPlatformServices::isProcessTrusted() { return taps_->isProcessTrusted(); }
-
 void LinuxPlatformServices::promptForAccessibility() {
-  if (taps_->isProcessTrusted()) {
+  if (taps().isProcessTrusted()) {
     return;  // nothing holds the keys: there is nothing to ask for
   }
   const auto advice = MediaKeyHolders::adviceFor(MediaKeyHolders::currentSession());
   std::fprintf(stderr, "tonvara: %s. %s\n", qPrintable(advice.title), qPrintable(advice.body));
   // Connecting to the bus waits for it; a hung bus must not hold the main thread.
   backgroundQueue()->async([advice] { notifyDesktop(advice); });
-}
-
-bool LinuxPlatformServices::isApplicationRunning(std::string_view bundleID) {
-  return !applications_->runningApplications(bundleID).empty();
-}
-
-std::optional<std::string> LinuxPlatformServices::urlForApplication(std::string_view bundleID) {
-  return applications_->urlForApplication(bundleID);
-}
-
-void LinuxPlatformServices::openApplicationInBackground(const std::string& url,
-                                                        Completion completion) {
-  applications_->openApplication(
-      url, false,
-      [completion = std::move(completion)](std::shared_ptr<RunningApplication> /*handle*/,
-                                           std::optional<std::string> /*error*/) { completion(); });
-}
-
-void LinuxPlatformServices::requestPermissionToAutomate(std::string_view bundleID) {
-  applications_->determinePermissionToAutomate(bundleID, true);
-}
-
-std::shared_ptr<WorkQueue> LinuxPlatformServices::backgroundQueue() {
-  return DispatchQueue::global(QualityOfService::userInitiated);
 }
 
 int LinuxPlatformServices::loginItemStatus() { return LoginItem::status(); }

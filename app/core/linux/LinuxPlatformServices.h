@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
+#include "EnginePlatformServices.h"
 #include "JsonUserDefaults.h"
 #include "MediaKeyEngine/ApplicationPlatform.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
-#include "PlatformServices.h"
 
 namespace tonvara {
 
@@ -14,7 +14,7 @@ class ApplicationStateObserver;
 
 // The application core's services on a Linux desktop: settings in a JSON file, trust and
 // applications from the engine's platform, launch at login through XDG autostart.
-class LinuxPlatformServices : public PlatformServices {
+class LinuxPlatformServices : public EnginePlatformServices {
  public:
   LinuxPlatformServices();
   // For tests and tools: other settings and engine platforms.
@@ -26,16 +26,9 @@ class LinuxPlatformServices : public PlatformServices {
   UserDefaults& defaults() override { return *defaults_; }
   QVariant infoDictionaryValue(const QString& key) const override;
 
-  bool isProcessTrusted() override;
   // No system prompt exists: says which program holds the media keys and how to free them,
   // on the standard error and as a desktop notification when a session bus is there.
   void promptForAccessibility() override;
-
-  bool isApplicationRunning(std::string_view bundleID) override;
-  std::optional<std::string> urlForApplication(std::string_view bundleID) override;
-  void openApplicationInBackground(const std::string& url, Completion completion) override;
-  void requestPermissionToAutomate(std::string_view bundleID) override;
-  std::shared_ptr<WorkQueue> backgroundQueue() override;
 
   int loginItemStatus() override;
   std::optional<QString> setLoginItemEnabled(bool enabled) override;
@@ -47,8 +40,6 @@ class LinuxPlatformServices : public PlatformServices {
 
  private:
   std::unique_ptr<UserDefaults> defaults_;
-  std::shared_ptr<EventTapPlatform> taps_;
-  std::shared_ptr<ApplicationPlatform> applications_;
   std::vector<std::unique_ptr<ApplicationStateObserver>> activeObservers_;
 };
 

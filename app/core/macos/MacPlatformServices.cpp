@@ -70,9 +70,9 @@ class MacProcessActivity final : public ProcessActivity {
 }  // namespace
 
 MacPlatformServices::MacPlatformServices()
-    : defaults_(std::make_unique<StandardUserDefaults>()),
-      taps_(platform::defaultEventTapPlatform()),
-      applications_(platform::defaultApplicationPlatform()) {}
+    : EnginePlatformServices(platform::defaultEventTapPlatform(),
+                             platform::defaultApplicationPlatform()),
+      defaults_(std::make_unique<StandardUserDefaults>()) {}
 
 MacPlatformServices::~MacPlatformServices() = default;
 
@@ -84,33 +84,7 @@ QVariant MacPlatformServices::infoDictionaryValue(const QString& key) const {
   return BundleInfo::infoDictionary().value(key);
 }
 
-bool MacPlatformServices::isProcessTrusted() { return taps_->isProcessTrusted(); }
-
 void MacPlatformServices::promptForAccessibility() { mac::promptForAccessibility(); }
-
-bool MacPlatformServices::isApplicationRunning(std::string_view bundleID) {
-  return !applications_->runningApplications(bundleID).empty();
-}
-
-std::optional<std::string> MacPlatformServices::urlForApplication(std::string_view bundleID) {
-  return applications_->urlForApplication(bundleID);
-}
-
-void MacPlatformServices::openApplicationInBackground(const std::string& url,
-                                                      Completion completion) {
-  applications_->openApplication(
-      url, false,
-      [completion = std::move(completion)](std::shared_ptr<RunningApplication> /*handle*/,
-                                           std::optional<std::string> /*error*/) { completion(); });
-}
-
-void MacPlatformServices::requestPermissionToAutomate(std::string_view bundleID) {
-  applications_->determinePermissionToAutomate(bundleID, true);
-}
-
-std::shared_ptr<WorkQueue> MacPlatformServices::backgroundQueue() {
-  return DispatchQueue::global(QualityOfService::userInitiated);
-}
 
 int MacPlatformServices::loginItemStatus() { return mac::loginItemStatus(); }
 

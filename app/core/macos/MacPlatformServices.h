@@ -3,16 +3,16 @@
 #include <memory>
 #include <vector>
 
+#include "EnginePlatformServices.h"
 #include "MediaKeyEngine/ApplicationPlatform.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
-#include "PlatformServices.h"
 
 namespace tonvara {
 
 // The application core's services on macOS: the standard user defaults, the bundle's
 // Info.plist, Accessibility trust, the engine's workspace services, SMAppService and
 // NSProcessInfo activities.
-class MacPlatformServices final : public PlatformServices {
+class MacPlatformServices final : public EnginePlatformServices {
  public:
   MacPlatformServices();
   ~MacPlatformServices() override;
@@ -20,14 +20,7 @@ class MacPlatformServices final : public PlatformServices {
   UserDefaults& defaults() override { return *defaults_; }
   QVariant infoDictionaryValue(const QString& key) const override;
 
-  bool isProcessTrusted() override;
   void promptForAccessibility() override;
-
-  bool isApplicationRunning(std::string_view bundleID) override;
-  std::optional<std::string> urlForApplication(std::string_view bundleID) override;
-  void openApplicationInBackground(const std::string& url, Completion completion) override;
-  void requestPermissionToAutomate(std::string_view bundleID) override;
-  std::shared_ptr<WorkQueue> backgroundQueue() override;
 
   int loginItemStatus() override;
   std::optional<QString> setLoginItemEnabled(bool enabled) override;
@@ -39,8 +32,6 @@ class MacPlatformServices final : public PlatformServices {
 
  private:
   std::unique_ptr<UserDefaults> defaults_;
-  std::shared_ptr<EventTapPlatform> taps_;
-  std::shared_ptr<ApplicationPlatform> applications_;
 };
 
 }  // namespace tonvara
