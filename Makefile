@@ -29,7 +29,7 @@ format:
 	git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i
 
 tidy: configure
-	git ls-files 'MediaKeyEngine/*.cpp' | grep -v '/macos/' | xargs clang-tidy -p build/$(PRESET) --quiet
+	git ls-files 'MediaKeyEngine/*.cpp' | grep -v '/macos/' | xargs clang-tidy -p build/$(PRESET) --quiet --extra-arg-before=-Wno-unknown-warning-option
 
 clean:
 	rm -rf build

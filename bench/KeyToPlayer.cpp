@@ -56,7 +56,7 @@ sd_bus* openBus() {
 }
 
 bool playerIsOnTheBus(sd_bus* bus) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL is a C compound literal
   sd_bus_message* reply = nullptr;
   int hasOwner = 0;
   const bool answered = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
@@ -70,7 +70,7 @@ bool playerIsOnTheBus(sd_bus* bus) {
 
 // The floor: one method call on a connection opened beforehand.
 void callPlayPause(sd_bus* bus) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL is a C compound literal
   sd_bus_message* reply = nullptr;
   sd_bus_call_method(bus, kPlayer, kPlayerPath, kPlayerInterface, "PlayPause", &error, &reply, "");
   sd_bus_message_unref(reply);

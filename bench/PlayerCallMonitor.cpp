@@ -17,7 +17,7 @@ PlayerCallMonitor::PlayerCallMonitor() {
     throw std::runtime_error("sd_bus_new failed");
   }
   sd_bus_message* request = nullptr;
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL is a C compound literal
   const std::string calls = std::string("type='method_call',interface='") + kPlayerInterface + "'";
   const std::string reads =
       std::string("type='method_call',interface='") + kPropertiesInterface + "',member='Get'";

@@ -12,7 +12,7 @@ namespace {
 
 // Frees an sd_bus_error however the call ends.
 struct ErrorHolder {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL is a C compound literal
   ErrorHolder() = default;
   ErrorHolder(const ErrorHolder&) = delete;
   ErrorHolder& operator=(const ErrorHolder&) = delete;
@@ -33,6 +33,8 @@ struct MessageDeleter {
 };
 using MessagePtr = std::unique_ptr<sd_bus_message, MessageDeleter>;
 
+// Ids only grow, so a thread's table never mistakes a new set of connections for an old one.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
 std::atomic<std::uint64_t> nextConnectionsId{0};
 
 }  // namespace

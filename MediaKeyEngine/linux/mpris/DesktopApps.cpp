@@ -1,9 +1,9 @@
 #include "mpris/DesktopApps.h"
 
 #include <gio/gdesktopappinfo.h>
-#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <memory>
 
 namespace tonvara::mpris {
@@ -41,7 +41,7 @@ std::optional<DesktopApp> describe(GAppInfo* info) {
 
 KeyFilePtr loadKeyFile(const std::string& path) {
   KeyFilePtr file(g_key_file_new());
-  if (!g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)) {
+  if (g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_NONE, nullptr) == FALSE) {
     return nullptr;
   }
   return file;
@@ -105,8 +105,9 @@ std::optional<LaunchableEntry> readLaunchableEntry(const std::string& path) {
   const auto slash = path.rfind('/');
   LaunchableEntry entry;
   entry.entryName = entryNameFromId(slash == std::string::npos ? path : path.substr(slash + 1));
-  entry.dbusActivatable = g_key_file_get_boolean(file.get(), G_KEY_FILE_DESKTOP_GROUP,
-                                                 G_KEY_FILE_DESKTOP_KEY_DBUS_ACTIVATABLE, nullptr);
+  entry.dbusActivatable =
+      g_key_file_get_boolean(file.get(), G_KEY_FILE_DESKTOP_GROUP,
+                             G_KEY_FILE_DESKTOP_KEY_DBUS_ACTIVATABLE, nullptr) != FALSE;
   return entry;
 }
 
@@ -126,10 +127,11 @@ SpawnResult spawnEntry(const std::string& path, const std::optional<std::string>
     g_app_launch_context_setenv(context.get(), "DBUS_SESSION_BUS_ADDRESS", busAddress->c_str());
   }
   GError* rawError = nullptr;
-  const bool launched = g_desktop_app_info_launch_uris_as_manager(
-      info.get(), nullptr, context.get(),
-      static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), &inNewSession,
-      nullptr, &keepPid, &result, &rawError);
+  const bool launched =
+      g_desktop_app_info_launch_uris_as_manager(
+          info.get(), nullptr, context.get(),
+          static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), &inNewSession,
+          nullptr, &keepPid, &result, &rawError) != FALSE;
   const ErrorPtr error(rawError);
   if (!launched || result.pid <= 0) {
     result.error = error ? error->message : "cannot start " + path;

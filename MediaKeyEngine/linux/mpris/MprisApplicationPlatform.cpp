@@ -29,7 +29,7 @@ std::string applicationObjectPath(const std::string& busName) {
 
 // org.freedesktop.Application.Activate; a reply that is merely late still counts as started.
 CallResult activate(sd_bus* bus, const std::string& busName) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL is a C compound literal
   sd_bus_message* reply = nullptr;
   const std::string path = applicationObjectPath(busName);
   const int r =

@@ -1,7 +1,6 @@
 #include "mpris/PlayerDirectory.h"
 
 #include <pthread.h>
-#include <signal.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
@@ -10,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 #include <utility>
 
@@ -55,8 +55,8 @@ std::uint64_t usec(microseconds duration) {
 
 }  // namespace
 
-PlayerDirectory::PlayerDirectory(Options options) : options_(std::move(options)) {
-  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+PlayerDirectory::PlayerDirectory(Options options)
+    : options_(std::move(options)), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   thread_ = std::thread([this] { run(); });
 }
 
@@ -113,7 +113,7 @@ void PlayerDirectory::storeAccessStatus(const std::string& owner, std::int32_t s
   accessByOwner_[owner] = status;
 }
 
-void PlayerDirectory::wake() {
+void PlayerDirectory::wake() const {
   if (wakeFd_ >= 0) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);

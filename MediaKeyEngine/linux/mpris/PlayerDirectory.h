@@ -80,7 +80,7 @@ class PlayerDirectory {
   static int onLaunchExpired(sd_event_source* source, std::uint64_t usec, void* userdata);
   static int onChild(sd_event_source* source, const siginfo_t* info, void* userdata);
   static int onBusMessage(sd_bus_message* message, void* userdata, sd_bus_error* error);
-  void wake();
+  void wake() const;
 
   const Options options_;
   std::atomic<bool> stopping_{false};

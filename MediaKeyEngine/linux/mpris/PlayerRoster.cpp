@@ -34,7 +34,7 @@ using MessagePtr = std::unique_ptr<sd_bus_message, MessageDeleter>;
 
 // A call to the bus itself, answered at once by the daemon.
 MessagePtr callBus(sd_bus* bus, const char* member, const char* signature, const char* argument) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL is a C compound literal
   sd_bus_message* reply = nullptr;
   const int r =
       argument != nullptr
@@ -203,9 +203,9 @@ void PlayerRoster::desktopEntryReplied(sd_bus_slot* slot, sd_bus_message* reply)
     return;
   }
   const bool definitive =
-      error != nullptr && (sd_bus_error_has_name(error, SD_BUS_ERROR_ACCESS_DENIED) ||
-                           sd_bus_error_has_name(error, SD_BUS_ERROR_UNKNOWN_PROPERTY) ||
-                           sd_bus_error_has_name(error, SD_BUS_ERROR_INVALID_ARGS));
+      error != nullptr && (sd_bus_error_has_name(error, SD_BUS_ERROR_ACCESS_DENIED) != 0 ||
+                           sd_bus_error_has_name(error, SD_BUS_ERROR_UNKNOWN_PROPERTY) != 0 ||
+                           sd_bus_error_has_name(error, SD_BUS_ERROR_INVALID_ARGS) != 0);
   if (definitive) {
     name.entryConfirmed = true;  // the bus name's suggestion stays
   } else if (name.queryAttempts < kQueryAttempts) {
@@ -235,8 +235,9 @@ void PlayerRoster::accessReplied(sd_bus_message* reply) {
   std::int32_t status = kAutomationGranted;
   if (error != nullptr) {
     // Only the bus's own refusal is a denial; a player's error reply is not.
-    status = sd_bus_error_has_name(error, SD_BUS_ERROR_ACCESS_DENIED) ? kAutomationNotPermitted
-                                                                      : kAutomationProcessNotFound;
+    status = sd_bus_error_has_name(error, SD_BUS_ERROR_ACCESS_DENIED) != 0
+                 ? kAutomationNotPermitted
+                 : kAutomationProcessNotFound;
   }
   onAccess_(accessOwner_, status);
 }
@@ -258,7 +259,9 @@ PlayersByEntry PlayerRoster::players() {
     return a.second->sequence < b.second->sequence;
   });
   PlayersByEntry byEntry;
-  for (const auto& [record, owner] : ordered) {
+  for (const auto& [recordRef, ownerRef] : ordered) {
+    const auto* record = recordRef;  // clang 14 cannot capture a structured binding
+    const auto* owner = ownerRef;
     auto& list = byEntry[record->entryName];
     const bool listed = std::any_of(list.begin(), list.end(), [&](const Player& player) {
       return player.owner == record->owner;

@@ -43,7 +43,7 @@ class X11EventTap final : public EventTapPort {
     friend class X11EventTap;
     CreateKey() = default;
   };
-  X11EventTap(CreateKey, XcbDisplay display, EventTapCallBack callback, void* userInfo);
+  X11EventTap(CreateKey key, XcbDisplay display, EventTapCallBack callback, void* userInfo);
   ~X11EventTap() override = default;
 
   X11EventTap(const X11EventTap&) = delete;

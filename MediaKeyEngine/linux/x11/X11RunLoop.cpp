@@ -84,7 +84,7 @@ std::optional<bool> X11RunLoop::ask(std::function<bool()> question, Clock::time_
   if (stopped_ || overdue_ > 0) {
     return std::nullopt;
   }
-  jobs_.push_back([this, answer, question = std::move(question)] {
+  jobs_.emplace_back([this, answer, question = std::move(question)] {
     const bool value = question();
     {
       std::lock_guard done(mutex_);
