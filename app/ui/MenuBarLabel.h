@@ -9,8 +9,8 @@ namespace tonvara::ui {
 
 class MenuContent;
 
-// The tray icon: the symbol the model names (interception off, working, or blocked), drawn as a
-// mask image so the tray can colour it. Clicking it opens the menu.
+// The tray icon: the symbol the model names (interception off, working, or blocked), drawn so
+// it reads on the panel (see symbolIcon). Clicking it opens the menu.
 class MenuBarLabel final : public QObject {
   Q_OBJECT
 

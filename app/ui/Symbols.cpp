@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <cmath>
+#include <numbers>
 
 // Resources of a static library must be registered by name from outside any namespace.
 static void registerSymbolResources() {
@@ -27,11 +29,59 @@ QString symbolPath(const QString& name) {
 
 bool hasSymbol(const QString& name) { return QFile::exists(symbolPath(name)); }
 
+#ifdef Q_OS_MACOS
 QIcon symbolIcon(const QString& name) {
   QIcon icon(symbolPath(name));
   icon.setIsMask(true);
   return icon;
 }
+#else
+namespace {
+
+// The symbol drawn in `color` at each of `places`, on a transparent square.
+QImage tintedLayer(QSvgRenderer& renderer, int side, const QList<QRectF>& places,
+                   const QColor& color) {
+  QImage layer(side, side, QImage::Format_ARGB32_Premultiplied);
+  layer.fill(Qt::transparent);
+  QPainter painter(&layer);
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (const QRectF& place : places) {
+    renderer.render(&painter, place);
+  }
+  painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+  painter.fillRect(layer.rect(), color);
+  return layer;
+}
+
+// Linux trays never tint an icon and their panels are light or dark: a light glyph inside a dark
+// ring reads on both.
+QPixmap outlinedGlyph(QSvgRenderer& renderer, int side, const QColor& fill) {
+  const qreal ring = qMax<qreal>(1.0, side / 14.0);
+  const QRectF glyph(ring, ring, side - 2 * ring, side - 2 * ring);
+  QList<QRectF> around;
+  for (int step = 0; step < 16; ++step) {
+    const qreal angle = step * std::numbers::pi / 8;
+    around << glyph.translated(ring * std::cos(angle), ring * std::sin(angle));
+  }
+  QImage icon = tintedLayer(renderer, side, around, QColor(0x1a, 0x1a, 0x1a));
+  QPainter(&icon).drawImage(0, 0, tintedLayer(renderer, side, {glyph}, fill));
+  return QPixmap::fromImage(icon);
+}
+
+}  // namespace
+
+QIcon symbolIcon(const QString& name) {
+  QSvgRenderer renderer(symbolPath(name));
+  // The warning keeps an amber body so it stands out from the note.
+  const QColor fill =
+      name.startsWith(QLatin1String("exclamationmark")) ? QColor(255, 159, 10) : QColor(Qt::white);
+  QIcon icon;
+  for (const int side : {16, 22, 24, 32, 48}) {
+    icon.addPixmap(outlinedGlyph(renderer, side, fill));
+  }
+  return icon;
+}
+#endif
 
 QPixmap symbolPixmap(const QString& name, int side, const QColor& color, qreal devicePixelRatio) {
   const int physical = qRound(side * devicePixelRatio);

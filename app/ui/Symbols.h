@@ -12,7 +12,8 @@ namespace tonvara::ui {
 
 // Our own monochrome symbol images, named like the system symbols they stand for.
 bool hasSymbol(const QString& name);
-// The symbol as a mask (template) icon, for the tray.
+// The symbol as a tray icon: a mask (template) image on macOS, where the menu bar tints it; an
+// outlined glyph elsewhere, legible on light and dark panels alike.
 QIcon symbolIcon(const QString& name);
 // The symbol drawn in `color`, `side` logical pixels square.
 QPixmap symbolPixmap(const QString& name, int side, const QColor& color, qreal devicePixelRatio);

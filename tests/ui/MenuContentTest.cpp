@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 #include <QTest>
+#include <cmath>
 
 #include "AboutBox.h"
 #include "FakeUiModel.h"
@@ -26,6 +28,17 @@ QString items(const QMenu& menu) {
                  (a->menu() ? "{" + items(*a->menu()) + "}" : "");
   }
   return shown.join('|');
+}
+
+// WCAG contrast ratio of two colours.
+double contrast(QRgb a, QRgb b) {
+  const auto luminance = [](QRgb c) {
+    const auto linear = [](int v) {
+      return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c)) + .05;
+  };
+  return std::max(luminance(a) / luminance(b), luminance(b) / luminance(a));
 }
 
 struct MenuTest : ::testing::Test {
@@ -101,10 +114,29 @@ TEST_F(MenuTest, TheChosenOptionHasACheckMarkNotARadioDotAndTheIconFollowsTheMod
 
   MenuBarLabel label(model, menu);
   EXPECT_EQ(label.trayIcon().contextMenu(), &menu);
+  QImage shownBefore;  // each state has its own look
   for (const char* symbol : {"music.note.slash", "exclamationmark.triangle.fill", "music.note"}) {
     model.publish({.symbol = symbol});
     EXPECT_EQ(label.symbolName(), symbol);
-    EXPECT_TRUE(label.trayIcon().icon().isMask());  // the tray colours it
+#ifdef Q_OS_MACOS
+    EXPECT_TRUE(label.trayIcon().icon().isMask());  // the menu bar tints it
+#else
+    const QImage glyph = label.trayIcon().icon().pixmap(22).toImage();
+    EXPECT_NE(std::exchange(shownBefore, glyph), glyph);
+    for (const QRgb panel :
+         {qRgb(0x2e, 0x34, 0x36), qRgb(0, 0, 0), qRgb(0xf6, 0xf5, 0xf4), qRgb(0xff, 0xff, 0xff)}) {
+      QImage shown(glyph.size(), QImage::Format_RGB32);
+      shown.fill(panel);
+      QPainter(&shown).drawImage(0, 0, glyph);
+      int covered = 0, legible = 0;
+      for (int i = 0; i < 22 * 22; ++i) {
+        const bool inGlyph = qAlpha(glyph.pixel(i % 22, i / 22)) >= 128;
+        covered += inGlyph;
+        legible += inGlyph && contrast(shown.pixel(i % 22, i / 22), panel) >= 3.0;
+      }
+      EXPECT_GE(legible * 3, covered) << symbol << " on " << QColor(panel).name().toStdString();
+    }
+#endif
   }
 }
 
