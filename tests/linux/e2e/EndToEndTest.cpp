@@ -11,6 +11,7 @@
 #include "MediaKeyEngine/MediaKeyRouter.h"
 #include "MediaKeyEngineX11/X11EventTapPlatform.h"
 #include "PrivateDesktop.h"
+#include "QtThreadSanitizerSuppressions.h"  // GLib and GIO are uninstrumented
 #include "mpris/MprisApplicationPlatform.h"
 
 namespace tonvara::testing {
