@@ -1,6 +1,7 @@
 // Runs the real Tonvara on a display, session bus and tray of its own, with mpv as the default
 // audio player playing a generated tone; presses media keys through XTest with interception on
-// and off, and captures the tray menu and the Access window in both presentations.
+// and off, and captures the tray icon on a light and a dark panel, the tray menu and the Access
+// window in both presentations.
 //
 //   tonvara-demo <path to tonvara> <output folder>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -51,6 +53,20 @@ void writeFile(const std::string& path, const std::string& text) {
 
 void pause(std::chrono::milliseconds span) { std::this_thread::sleep_for(span); }
 
+// WCAG contrast between two colours.
+double contrast(QRgb a, QRgb b) {
+  const auto luminance = [](QRgb rgb) {
+    const auto linear = [](int channel) {
+      const double c = channel / 255.0;
+      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(rgb)) + 0.7152 * linear(qGreen(rgb)) + 0.0722 * linear(qBlue(rgb));
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 struct KeyResult {
   std::string name;
   bool taken = false;
@@ -73,7 +89,10 @@ class Demo {
     writeSettings(false, true);
     startTonvara();
     const bool setupShot = captureAccessWindow("access-setup.png");
+    bool iconShots = captureTrayIcon("tray-icon-light-panel.png");
     stopTonvara();
+    std::printf("   the panel turns dark, as most Linux panels are\n");
+    startTrayer("0x2e3436");
 
     std::printf("\n2. Setup completed, interception on; mpv plays a 440 Hz tone\n");
     startPlayer();
@@ -87,6 +106,8 @@ class Demo {
                                {"Next", keysym::kNext},
                                {"Previous", keysym::kPrevious}});
 
+    iconShots = captureTrayIcon("tray-icon-dark-panel.png") && iconShots;
+
     std::printf("\n3. The tray menu; \"Enabled\" clicked off through it\n");
     const bool menuShot = captureMenuAndSwitchOff();
     if (!waitFor([&] { return keyboard_->isFreeToGrab(keysym::kPlay); }, 5s)) {
@@ -99,7 +120,7 @@ class Demo {
     std::printf("\n5. The menu's first item opens the Access window\n");
     const bool statusShot = openAccessWindowFromMenu() && captureAccessWindow("access-status.png");
 
-    return report(on, off, setupShot && menuShot && statusShot);
+    return report(on, off, setupShot && iconShots && menuShot && statusShot);
   }
 
   ~Demo() {
@@ -128,16 +149,43 @@ class Demo {
     display_ = session_->display();
     scratch_ = session_->scratch();
     keyboard_ = &session_->keyboard();
-    trayer_ = std::make_unique<ChildProcess>(
-        ChildProcess::Options{.argv = {"trayer", "--edge", "top", "--align", "right", "--widthtype",
-                                       "request", "--height", "32", "--SetDockType", "false",
-                                       "--transparent", "false", "--tint", "0xe8e8e8"},
-                              .environment = {{"DISPLAY", display_}},
-                              .stderrPath = scratch_ + "/trayer.log"});
+    startTrayer("0xe8e8e8");
     desktop_ = std::make_unique<X11Desktop>(display_);
     // mpv is the desktop's default audio player, found the way Tonvara finds any player.
     std::filesystem::create_directories(scratch_ + "/runtime");
     chmod((scratch_ + "/runtime").c_str(), 0700);
+  }
+
+  // A panel of this colour (trayer tints only a transparent panel; alpha 0 makes it opaque).
+  void startTrayer(const std::string& tint) {
+    trayer_.reset();
+    trayer_ = std::make_unique<ChildProcess>(
+        ChildProcess::Options{.argv = {"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                       "request", "--height", "32", "--SetDockType", "false",
+                                       "--transparent", "true", "--alpha", "0", "--tint", tint},
+                              .environment = {{"DISPLAY", display_}},
+                              .stderrPath = scratch_ + "/trayer-" + tint + ".log"});
+  }
+
+  // The icon as the panel shows it (its corner is panel), and how far it stands out from it.
+  bool captureTrayIcon(const std::string& name) {
+    if (!waitFor([&] { return !trayIcons().empty(); }, 10s)) {
+      std::printf("   Tonvara's tray icon is not in the tray\n");
+      return false;
+    }
+    pause(500ms);
+    const QImage screen = desktop_->capture();
+    const QRect icon = trayIcons().front();
+    const QImage crop = screen.copy(icon.intersected(screen.rect()));
+    const QRgb panel = crop.pixel(0, 0);
+    double best = 1.0;
+    for (int y = 0; y < crop.height(); ++y) {
+      for (int x = 0; x < crop.width(); ++x) {
+        best = std::max(best, contrast(crop.pixel(x, y), panel));
+      }
+    }
+    std::printf("   icon on a panel of #%06x: contrast up to %.1f:1\n", panel & 0xFFFFFFU, best);
+    return save(crop.scaled(crop.size() * 4), name) && best >= 3.0;
   }
 
   void writeSettings(bool setupCompleted, bool enabled) {
@@ -321,7 +369,7 @@ class Demo {
     std::printf("   interception off: %ld of %zu keys taken, player left %s\n", count(off),
                 off.size(), off.empty() ? "?" : off.back().status.c_str());
     std::printf("   screenshots in %s: %s\n", output_.c_str(),
-                screenshots ? "all three" : "MISSING");
+                screenshots ? "all five, each icon at least 3:1 against its panel" : "MISSING");
     const bool ok = onOk && offOk && screenshots;
     std::printf("   %s\n", ok ? "demo passed" : "demo FAILED");
     return ok ? 0 : 1;
