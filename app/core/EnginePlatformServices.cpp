@@ -1,6 +1,25 @@
 #include "EnginePlatformServices.h"
 
+#include <QTimer>
+
 namespace tonvara {
+
+namespace {
+
+class QtRepeatingTimer final : public RepeatingTimer {
+ public:
+  QtRepeatingTimer(std::chrono::milliseconds interval, std::function<void()> tick) {
+    timer_.setInterval(interval);
+    QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
+    timer_.start();
+  }
+  void invalidate() override { timer_.stop(); }
+
+ private:
+  QTimer timer_;
+};
+
+}  // namespace
 
 EnginePlatformServices::EnginePlatformServices(std::shared_ptr<EventTapPlatform> taps,
                                                std::shared_ptr<ApplicationPlatform> applications)
@@ -30,6 +49,11 @@ void EnginePlatformServices::requestPermissionToAutomate(std::string_view bundle
 
 std::shared_ptr<WorkQueue> EnginePlatformServices::backgroundQueue() {
   return DispatchQueue::global(QualityOfService::userInitiated);
+}
+
+std::unique_ptr<RepeatingTimer> EnginePlatformServices::scheduleRepeatingTimer(
+    std::chrono::milliseconds interval, std::function<void()> tick) {
+  return std::make_unique<QtRepeatingTimer>(interval, std::move(tick));
 }
 
 }  // namespace tonvara

@@ -8,8 +8,8 @@
 
 namespace tonvara {
 
-// What every platform answers through the engine's own platform: trust, and finding, starting
-// and asking permission of the music application.
+// What every platform answers the same way: trust, and finding, starting and asking permission
+// of the music application, through the engine's own platform; timers through Qt.
 class EnginePlatformServices : public PlatformServices {
  public:
   EnginePlatformServices(std::shared_ptr<EventTapPlatform> taps,
@@ -21,6 +21,8 @@ class EnginePlatformServices : public PlatformServices {
   void openApplicationInBackground(const std::string& url, Completion completion) override;
   void requestPermissionToAutomate(std::string_view bundleID) override;
   std::shared_ptr<WorkQueue> backgroundQueue() override;
+  std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
+                                                         std::function<void()> tick) override;
 
  protected:
   EventTapPlatform& taps() { return *taps_; }

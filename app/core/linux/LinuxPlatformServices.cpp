@@ -17,19 +17,6 @@ namespace tonvara {
 
 namespace {
 
-class QtRepeatingTimer final : public RepeatingTimer {
- public:
-  QtRepeatingTimer(std::chrono::milliseconds interval, std::function<void()> tick) {
-    timer_.setInterval(interval);
-    QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
-    timer_.start();
-  }
-  void invalidate() override { timer_.stop(); }
-
- private:
-  QTimer timer_;
-};
-
 // Linux does not nap processes; the activity only remembers why it was begun.
 class RecordedActivity final : public ProcessActivity {
  public:
@@ -105,11 +92,6 @@ int LinuxPlatformServices::loginItemStatus() { return LoginItem::status(); }
 
 std::optional<QString> LinuxPlatformServices::setLoginItemEnabled(bool enabled) {
   return LoginItem::setEnabled(enabled);
-}
-
-std::unique_ptr<RepeatingTimer> LinuxPlatformServices::scheduleRepeatingTimer(
-    std::chrono::milliseconds interval, std::function<void()> tick) {
-  return std::make_unique<QtRepeatingTimer>(interval, std::move(tick));
 }
 
 void LinuxPlatformServices::observeDidBecomeActive(std::function<void()> handler) {

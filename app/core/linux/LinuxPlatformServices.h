@@ -33,8 +33,6 @@ class LinuxPlatformServices : public EnginePlatformServices {
   int loginItemStatus() override;
   std::optional<QString> setLoginItemEnabled(bool enabled) override;
 
-  std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
-                                                         std::function<void()> tick) override;
   void observeDidBecomeActive(std::function<void()> handler) override;
   std::unique_ptr<ProcessActivity> beginActivity(const QString& reason) override;
 

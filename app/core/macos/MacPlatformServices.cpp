@@ -43,19 +43,6 @@ class StandardUserDefaults final : public UserDefaults {
   }
 };
 
-class QtRepeatingTimer final : public RepeatingTimer {
- public:
-  QtRepeatingTimer(std::chrono::milliseconds interval, std::function<void()> tick) {
-    timer_.setInterval(interval);
-    QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
-    timer_.start();
-  }
-  void invalidate() override { timer_.stop(); }
-
- private:
-  QTimer timer_;
-};
-
 class MacProcessActivity final : public ProcessActivity {
  public:
   explicit MacProcessActivity(QString reason)
@@ -93,11 +80,6 @@ std::optional<QString> MacPlatformServices::setLoginItemEnabled(bool enabled) {
     return QString::fromStdString(*error);
   }
   return std::nullopt;
-}
-
-std::unique_ptr<RepeatingTimer> MacPlatformServices::scheduleRepeatingTimer(
-    std::chrono::milliseconds interval, std::function<void()> tick) {
-  return std::make_unique<QtRepeatingTimer>(interval, std::move(tick));
 }
 
 void MacPlatformServices::observeDidBecomeActive(std::function<void()> handler) {
