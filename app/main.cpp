@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
-#include <QSystemTrayIcon>
 #include <cstdio>
 #include <optional>
 
@@ -15,6 +14,7 @@
 #include "MenuContent.h"
 #include "PlatformServices.h"
 #include "ReopenChannel.h"
+#include "TrayAvailability.h"
 #include "UpdateResultBox.h"
 #include "Updater.h"
 
@@ -129,11 +129,10 @@ int main(int argc, char** argv) {
 
   tonvara::ui::MenuContent menu(adapter);
   tonvara::ui::MenuBarLabel label(adapter, menu);
-  label.show();
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-    std::fprintf(stderr, "tonvara: no system tray here; open Tonvara again to see its window\n");
-  }
+  tonvara::ui::QtScheduler scheduler;
+  tonvara::ui::TrayAvailability tray(scheduler);
 
   delegate.attach(&reopen);
+  label.followTray(tray, tonvara::ui::trayHint(qEnvironmentVariable("XDG_CURRENT_DESKTOP")));
   return QApplication::exec();
 }

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "MenuContent.h"
 #include "Spring.h"
 
 namespace tonvara::ui {
@@ -168,6 +169,7 @@ void AccessView::render() {
   recoveryAccessibilityCard_->apply(accessibilityStep(model, false));
   recoveryAutomationCard_->apply(automationStep(model, false));
   statusCard_->apply(model);
+  showTraylessSection(model);
 
   stepCards_->setVisible(setup);
   // The recovery section belongs to the status layout: during the setup the numbered steps
@@ -227,6 +229,23 @@ double AccessView::measureContent() const {
   }
   return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
                                      : layout->totalSizeHint().height();
+}
+
+void AccessView::showTraylessSection(const UiModel& model) {
+  MenuContent* menu = model.traylessMenu();
+  if (menu == (trayless_ ? trayless_->menu() : nullptr)) {
+    return;
+  }
+  if (trayless_) {
+    // Later: the click that got here may come from one of its buttons.
+    trayless_->hide();
+    trayless_->deleteLater();
+    trayless_ = nullptr;
+  }
+  if (menu) {
+    trayless_ = new TraylessSection(*menu, model.trayHint());
+    static_cast<QVBoxLayout*>(content_->layout())->insertWidget(1, trayless_);
+  }
 }
 
 void AccessView::runAction(PermissionAction action) {

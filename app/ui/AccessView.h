@@ -16,6 +16,7 @@
 #include "ReducedMotion.h"
 #include "Scheduler.h"
 #include "StepCardWidget.h"
+#include "TraylessSection.h"
 #include "UiModel.h"
 
 namespace tonvara::ui {
@@ -59,6 +60,8 @@ class AccessView final : public QWidget {
   CapsuleButton& doneButton() { return *doneButton_; }
   bool isDoneButtonShown() const;
   QScrollArea& scrollArea() { return *scrollArea_; }
+  // The menu's items while no tray shows them; null otherwise.
+  const TraylessSection* traylessSection() const { return trayless_; }
 
  signals:
   // The Done button: close the window.
@@ -79,6 +82,7 @@ class AccessView final : public QWidget {
   void animateChange();
   double measureContent() const;
   void runAction(PermissionAction action);
+  void showTraylessSection(const UiModel& model);
 
   QPointer<UiModel> model_;
   MaxViewportHeight maxViewportHeight_;
@@ -104,6 +108,7 @@ class AccessView final : public QWidget {
   CapsuleButton* doneButton_;
   QParallelAnimationGroup* transition_;
   ContentHeightReader* heightReader_;
+  TraylessSection* trayless_ = nullptr;
 };
 
 }  // namespace tonvara::ui

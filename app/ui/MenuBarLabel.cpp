@@ -1,9 +1,11 @@
 #include "MenuBarLabel.h"
 
 #include <QCursor>
+#include <utility>
 
 #include "MenuContent.h"
 #include "Symbols.h"
+#include "TrayAvailability.h"
 
 namespace tonvara::ui {
 
@@ -22,6 +24,25 @@ MenuBarLabel::MenuBarLabel(UiModel& model, MenuContent& menu, QObject* parent)
 #endif
   connect(&model, &UiModel::stateChanged, this, &MenuBarLabel::sync);
   sync();
+}
+
+void MenuBarLabel::followTray(TrayAvailability& tray, const QString& hint) {
+  trayHint_ = hint;
+  connect(&tray, &TrayAvailability::changed, this, &MenuBarLabel::trayChanged);
+  trayChanged(tray.isAvailable());
+}
+
+void MenuBarLabel::trayChanged(bool available) {
+  if (!model_ || !menu_) {
+    return;
+  }
+  tray_.setVisible(available);
+  if (available) {
+    model_->setTrayless(nullptr, {});
+    return;
+  }
+  model_->setTrayless(menu_, std::exchange(trayHint_, QString()));
+  model_->showAccessWindow();
 }
 
 void MenuBarLabel::sync() {

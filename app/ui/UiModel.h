@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include "MediaKeyEngine/EngineSettings.h"
@@ -9,6 +10,7 @@
 namespace tonvara::ui {
 
 using AutomationAccess = MusicController::AutomationAccess;
+class MenuContent;
 
 // What the menu, the tray icon and the Access window read from the application's model and
 // ask of it. The widgets hold no state of their own beyond presentation: every change the model
@@ -51,9 +53,19 @@ class UiModel : public QObject {
   // The application's normal termination path.
   virtual void quit();
 
+  // While no system tray shows the icon: the menu whose items the Access window then offers, and
+  // the sentence on getting a tray (empty once said). Null while a tray shows the icon.
+  MenuContent* traylessMenu() const;
+  const QString& trayHint() const { return trayHint_; }
+  void setTrayless(MenuContent* menu, const QString& hint);
+
  signals:
   // After any published property was assigned.
   void stateChanged();
+
+ private:
+  QPointer<QObject> traylessMenu_;
+  QString trayHint_;
 };
 
 }  // namespace tonvara::ui

@@ -6,14 +6,17 @@
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 #include <QTest>
+#include <QToolButton>
 #include <cmath>
 
 #include "AboutBox.h"
+#include "AccessView.h"
 #include "FakeUiModel.h"
 #include "MenuBarLabel.h"
 #include "MenuContent.h"
 #include "QtThreadSanitizerSuppressions.h"
 #include "Symbols.h"
+#include "TrayAvailability.h"
 
 namespace tonvara::ui {
 namespace {
@@ -137,6 +140,34 @@ TEST_F(MenuTest, TheChosenOptionHasACheckMarkNotARadioDotAndTheIconFollowsTheMod
       EXPECT_GE(legible * 3, covered) << symbol << " on " << QColor(panel).name().toStdString();
     }
 #endif
+  }
+}
+
+TEST_F(MenuTest, WithoutATrayTheWindowOffersTheMenuSaysOnceHowToGetOneAndTheIconReturns) {
+  testing::VirtualScheduler scheduler;
+  bool tray = false;
+  TrayAvailability availability(scheduler, [&] { return tray; });
+  AccessView view(model, scheduler, [] { return 720.0; }, {});
+  MenuBarLabel label(model, menu);
+  label.followTray(availability, "Get a tray.");
+  for (const char* hint : {"Get a tray.", ""}) {  // gone at start, then gone again
+    EXPECT_TRUE(model.calls["showAccessWindow"] == 1 && !label.trayIcon().isVisible());
+    ASSERT_TRUE(view.traylessSection());
+    EXPECT_EQ(view.traylessSection()->hint().text(), hint);
+    QStringList offered;
+    for (auto* button : view.traylessSection()->findChildren<QToolButton*>())
+      offered << button->text() + (button->isChecked() ? " [x]" : "");
+    EXPECT_EQ(offered.join("|").toStdString(),
+              "Enabled [x]|Launch Music [x]|Pass keys to other apps|Launch at "
+              "Login|About Tonvara|Check for Updates…|Quit Tonvara");
+    view.traylessSection()->findChildren<QToolButton*>().first()->click();
+    EXPECT_EQ(model.calls["setEnabled"], 1) << hint;
+    model.setEnabled(true);
+    tray = true;
+    scheduler.advance(TrayAvailability::kPollInterval);
+    EXPECT_TRUE(label.trayIcon().isVisible() && !view.traylessSection());
+    tray = false, model.calls.clear();
+    scheduler.advance(TrayAvailability::kPollInterval);
   }
 }
 

@@ -1,0 +1,34 @@
+#include "TrayAvailability.h"
+
+#include <QSystemTrayIcon>
+
+namespace tonvara::ui {
+
+TrayAvailability::TrayAvailability(Scheduler& scheduler, Probe probe, QObject* parent)
+    : QObject(parent),
+      probe_(probe ? std::move(probe) : Probe(&QSystemTrayIcon::isSystemTrayAvailable)),
+      available_(probe_()),
+      poll_(scheduler.every(kPollInterval, [this] { poll(); })) {}
+
+TrayAvailability::~TrayAvailability() { poll_.cancel(); }
+
+void TrayAvailability::poll() {
+  const bool available = probe_();
+  if (available != available_) {
+    available_ = available;
+    emit changed(available);
+  }
+}
+
+QString trayHint(const QString& currentDesktop) {
+  if (currentDesktop.contains(QLatin1String("GNOME"), Qt::CaseInsensitive)) {
+    return QStringLiteral(
+        "No system tray here: to get the Tonvara icon, install the AppIndicator extension "
+        "(gnome-shell-extension-appindicator) and turn it on in Extensions.");
+  }
+  return QStringLiteral(
+      "No system tray here: to get the Tonvara icon, add a system tray (status notifier) to "
+      "your panel.");
+}
+
+}  // namespace tonvara::ui

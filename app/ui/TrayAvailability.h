@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "Scheduler.h"
+
+namespace tonvara::ui {
+
+// Whether a system tray can show the icon. Qt announces no change, so it is asked every 5 s:
+// 0.2 wake-ups a second, also after a tray appears, since a panel can go away again.
+class TrayAvailability final : public QObject {
+  Q_OBJECT
+
+ public:
+  using Probe = std::function<bool()>;
+  static constexpr Scheduler::Duration kPollInterval{5000};
+
+  // Without a probe, Qt's own answer.
+  explicit TrayAvailability(Scheduler& scheduler, Probe probe = {}, QObject* parent = nullptr);
+  ~TrayAvailability() override;
+
+  bool isAvailable() const { return available_; }
+
+ signals:
+  void changed(bool available);
+
+ private:
+  void poll();
+
+  Probe probe_;
+  bool available_;
+  TaskHandle poll_;
+};
+
+// One sentence on getting a tray on the desktop XDG_CURRENT_DESKTOP names.
+QString trayHint(const QString& currentDesktop);
+
+}  // namespace tonvara::ui
