@@ -7,8 +7,11 @@ namespace tonvara::ui {
 TrayAvailability::TrayAvailability(Scheduler& scheduler, Probe probe, QObject* parent)
     : QObject(parent),
       probe_(probe ? std::move(probe) : Probe(&QSystemTrayIcon::isSystemTrayAvailable)),
-      available_(probe_()),
-      poll_(scheduler.every(kPollInterval, [this] { poll(); })) {}
+      available_(probe_()) {
+  if (!available_) {
+    poll_ = scheduler.every(kPollInterval, [this] { poll(); });
+  }
+}
 
 TrayAvailability::~TrayAvailability() { poll_.cancel(); }
 
@@ -16,6 +19,7 @@ void TrayAvailability::poll() {
   const bool available = probe_();
   if (available != available_) {
     available_ = available;
+    poll_.cancel();  // a tray is there: its icon shows, and nothing more is asked
     emit changed(available);
   }
 }

@@ -8,8 +8,8 @@
 
 namespace tonvara::ui {
 
-// Whether a system tray can show the icon. Qt announces no change, so it is asked every 5 s:
-// 0.2 wake-ups a second, also after a tray appears, since a panel can go away again.
+// Whether a system tray can show the icon. Qt announces no change, so it is asked every 5 s, but
+// only while there is none: an idle Tonvara with its icon in a tray wakes for nothing of this.
 class TrayAvailability final : public QObject {
   Q_OBJECT
 
