@@ -1,7 +1,7 @@
 // Runs the real Tonvara on a display, session bus and tray of its own, with mpv as the default
 // audio player playing a generated tone; presses media keys through XTest with interception on
-// and off, and captures the tray icon on a light and a dark panel, the tray menu and the Access
-// window in both presentations.
+// and off, and captures the window shown without a tray, the tray icon on a light and a dark
+// panel, the tray menu and the Access window in both presentations.
 //
 //   tonvara-demo <path to tonvara> <output folder>
 #include <signal.h>
@@ -85,6 +85,16 @@ class Demo {
     std::printf("Display %s (Xvfb %s), a private session bus, trayer as the tray\n",
                 display_.c_str(), kScreen);
 
+    std::printf("\n0. A desktop with no tray yet\n");
+    writeSettings(true, true);
+    startTonvara(false);
+    bool trayShots = captureAccessWindow("access-no-tray.png");
+    std::printf("   a tray turns up on the panel\n");
+    startTrayer("0xe8e8e8");
+    trayShots = trayShots && waitFor([&] { return !trayIcons().empty(); }, 15s);
+    std::printf("   %s\n", trayShots ? "its icon is now in the tray" : "its icon did NOT appear");
+    stopTonvara();
+
     std::printf("\n1. First start, setup not completed (no player running yet)\n");
     writeSettings(false, true);
     startTonvara();
@@ -120,7 +130,7 @@ class Demo {
     std::printf("\n5. The menu's first item opens the Access window\n");
     const bool statusShot = openAccessWindowFromMenu() && captureAccessWindow("access-status.png");
 
-    return report(on, off, setupShot && iconShots && menuShot && statusShot);
+    return report(on, off, trayShots && setupShot && iconShots && menuShot && statusShot);
   }
 
   ~Demo() {
@@ -149,7 +159,6 @@ class Demo {
     display_ = session_->display();
     scratch_ = session_->scratch();
     keyboard_ = &session_->keyboard();
-    startTrayer("0xe8e8e8");
     desktop_ = std::make_unique<X11Desktop>(display_);
     // mpv is the desktop's default audio player, found the way Tonvara finds any player.
     std::filesystem::create_directories(scratch_ + "/runtime");
@@ -195,7 +204,8 @@ class Demo {
                   ",\n  \"whenNotRunning\": \"launchMusic\"\n}\n");
   }
 
-  void startTonvara() {
+  // `withTray`: up once its icon is embedded in the tray; else once it runs.
+  void startTonvara(bool withTray = true) {
     auto environment = session_->xdgEnvironment();
     environment.merge(std::map<std::string, std::string>{
         {"DISPLAY", display_},
@@ -210,7 +220,11 @@ class Demo {
     const std::string log = scratch_ + "/tonvara-" + std::to_string(++starts_) + ".log";
     tonvara_process_ = std::make_unique<ChildProcess>(
         ChildProcess::Options{.argv = {tonvara_}, .environment = environment, .stderrPath = log});
-    // Up once its tray icon is embedded in the tray.
+    if (!withTray) {
+      std::printf("   tonvara started (pid %d) with no tray to show its icon\n",
+                  tonvara_process_->pid());
+      return;
+    }
     if (!waitFor([&] { return !trayIcons().empty() || !tonvara_process_->isRunning(); }, 15s) ||
         !tonvara_process_->isRunning()) {
       throw std::runtime_error("Tonvara's tray icon did not appear (see " + log + ")");
@@ -369,7 +383,7 @@ class Demo {
     std::printf("   interception off: %ld of %zu keys taken, player left %s\n", count(off),
                 off.size(), off.empty() ? "?" : off.back().status.c_str());
     std::printf("   screenshots in %s: %s\n", output_.c_str(),
-                screenshots ? "all five, each icon at least 3:1 against its panel" : "MISSING");
+                screenshots ? "all six, each icon at least 3:1 against its panel" : "MISSING");
     const bool ok = onOk && offOk && screenshots;
     std::printf("   %s\n", ok ? "demo passed" : "demo FAILED");
     return ok ? 0 : 1;
