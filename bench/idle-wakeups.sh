@@ -2,7 +2,8 @@
 # Wake-ups per second of an idle process, summed over all its threads (voluntary and involuntary
 # context switches from /proc/PID/task/*/status), for:
 #   watcher  the music platform's bus watcher alone (tonvara_idle_watcher) on a private bus;
-#   app      the real application under Xvfb on a private bus, setup completed, window closed.
+#   app      the real application under Xvfb with a tray (trayer) on a private bus, setup
+#            completed, window closed.
 # Usage: bench/idle-wakeups.sh [SECONDS]
 #   BUILD (default build/default) is where the programs are; WATCHER and APP name other binaries.
 set -euo pipefail
@@ -66,6 +67,12 @@ if [ -x "$app" ] && command -v Xvfb >/dev/null; then
   Xvfb -displayfd 3 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
   pids+=($!)
   while [ ! -s "$scratch/display" ]; do sleep 0.05; done
+  # A tray for the icon, as on a usual desktop (without one the window stays open, refreshing).
+  if command -v trayer >/dev/null; then
+    DISPLAY=":$(cat "$scratch/display")" trayer --SetDockType false >/dev/null 2>&1 &
+    pids+=($!)
+    sleep 0.5
+  fi
   mkdir -p "$scratch/config/tonvara"
   printf '{\n  "accessSetupCompleted": true,\n  "enabled": true,\n  "whenNotRunning": "launchMusic"\n}\n' \
     >"$scratch/config/tonvara/com.tonvara.app.json"
