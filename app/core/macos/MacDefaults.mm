@@ -1,23 +1,9 @@
 #import <Foundation/Foundation.h>
 
+#include "MacStrings.h"
 #include "MacSystem.h"
 
 namespace tonvara::mac {
-
-namespace {
-
-NSString* toNSString(const std::string& text) {
-  return [[NSString alloc] initWithBytes:text.data()
-                                  length:text.size()
-                                encoding:NSUTF8StringEncoding];
-}
-
-std::string toString(NSString* text) {
-  const char* bytes = text.UTF8String;
-  return bytes != nullptr ? std::string(bytes) : std::string();
-}
-
-}  // namespace
 
 StoredValue readDefault(const std::string& key) {
   @autoreleasepool {

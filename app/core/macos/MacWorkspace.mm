@@ -1,19 +1,10 @@
 #import <AppKit/AppKit.h>
 #import <ApplicationServices/ApplicationServices.h>
 
+#include "MacStrings.h"
 #include "MacSystem.h"
 
 namespace tonvara::mac {
-
-namespace {
-
-NSString* toNSString(const std::string& text) {
-  return [[NSString alloc] initWithBytes:text.data()
-                                  length:text.size()
-                                encoding:NSUTF8StringEncoding];
-}
-
-}  // namespace
 
 void promptForAccessibility() {
   @autoreleasepool {
