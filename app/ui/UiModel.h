@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QList>
 #include <QString>
+#include <optional>
 
 #include "MediaKeyEngine/EngineSettings.h"
 #include "MediaKeyEngine/MusicController.h"
@@ -11,6 +13,20 @@ namespace tonvara::ui {
 
 using AutomationAccess = MusicController::AutomationAccess;
 class MenuContent;
+
+// An installed player the user may pick as the music application.
+struct MusicAppChoice {
+  QString id;    // its desktop file id, "org.example.Player.desktop"
+  QString name;  // its desktop entry's Name
+};
+
+// Taking the media keys over from the desktop program that holds them, as the confirmation
+// dialog states it.
+struct KeyTakeover {
+  QString holder;   // the program holding the keys, as its users know it
+  QString changes;  // exactly what will change
+  QString undo;     // how to undo it
+};
 
 // What the menu, the tray icon and the Access window read from the application's model and
 // ask of it. The widgets hold no state of their own beyond presentation: every change the model
@@ -43,6 +59,29 @@ class UiModel : public QObject {
   virtual void requestAutomation() = 0;
   virtual void openAccessibilitySettings() = 0;
   virtual void openAutomationSettings() = 0;
+
+  // The music application as the texts name it: the chosen player's name where the user may pick
+  // one; empty when no player is installed.
+  virtual QString musicAppName() const { return QStringLiteral("Music"); }
+  // The players the user may pick from; empty where there is no choice to make.
+  virtual QList<MusicAppChoice> musicAppChoices() const { return {}; }
+  // The picked player's id; empty for the desktop's default audio player.
+  virtual QString musicAppId() const { return {}; }
+  virtual void setMusicAppId(const QString& id) { Q_UNUSED(id); }
+
+  // The settings program the "Open … Settings" buttons open; empty when there is none, and the
+  // window then shows accessibilitySteps() itself.
+  virtual QString settingsAppName() const { return QStringLiteral("System Settings"); }
+  // By-hand steps for freeing the media keys on this desktop.
+  virtual QString accessibilitySteps() const { return {}; }
+
+  // The takeover "Allow" offers: nothing when no desktop program is recognised as the holder.
+  virtual std::optional<KeyTakeover> keyTakeover() const { return std::nullopt; }
+  // After the user confirmed keyTakeover().
+  virtual void takeOverKeys() {}
+  // Whether the desktop's keys are taken over, so that they can be given back.
+  virtual bool holdsDesktopKeys() const { return false; }
+  virtual void giveKeysBack() {}
 
   // The menu's first item: the model's Access window controller, made on first use.
   virtual void showAccessWindow() = 0;
