@@ -42,6 +42,12 @@ void AppModelUiAdapter::openAutomationSettings() {
   Permissions::open(QString::fromLatin1(Permissions::kAutomationPaneAddress));
 }
 
+std::optional<ui::KeyTakeover> AppModelUiAdapter::keyTakeover() const {
+  const auto text = model_.keyTakeover();
+  return text ? std::optional(ui::KeyTakeover{text->holder, text->changes, text->undo})
+              : std::nullopt;
+}
+
 void AppModelUiAdapter::checkForUpdates() {
   // A tray program has no application to bring forward on X11; the box that shows the result
   // raises itself when it opens.

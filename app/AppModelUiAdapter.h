@@ -35,6 +35,11 @@ class AppModelUiAdapter final : public ui::UiModel {
   void openAccessibilitySettings() override;
   void openAutomationSettings() override;
 
+  std::optional<ui::KeyTakeover> keyTakeover() const override;
+  void takeOverKeys() override { model_.takeOverKeys(); }
+  bool holdsDesktopKeys() const override { return model_.holdsDesktopKeys(); }
+  void giveKeysBack() override { model_.giveKeysBack(); }
+
   void showAccessWindow() override { model_.accessWindow().show(); }
   void checkForUpdates() override;
 

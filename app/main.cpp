@@ -14,6 +14,7 @@
 #include "MenuContent.h"
 #include "PlatformServices.h"
 #include "ReopenChannel.h"
+#include "SavedDesktopKeys.h"
 #include "TrayAvailability.h"
 #include "UpdateResultBox.h"
 #include "Updater.h"
@@ -54,7 +55,11 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
                                 QStringLiteral("Shows this help and exits."));
   const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                    QStringLiteral("Shows the version and exits."));
-  parser.addOptions({help, version});
+  const QCommandLineOption restoreKeys(
+      QStringLiteral("restore-desktop-keys"),
+      QStringLiteral("Puts the desktop's media-key shortcuts back as they were before Tonvara\n"
+                     "took them, and exits (1 when they could not be restored)."));
+  parser.addOptions({help, version, restoreKeys});
   for (const QtOption& qt : kQtOptions) {
     QCommandLineOption option(QString::fromLatin1(qt.name));
     option.setValueName(qt.takesValue ? QStringLiteral("value") : QString());
@@ -77,6 +82,10 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
     std::printf("tonvara (%s) %s\n", qPrintable(tonvara::BundleInfo::name()),
                 qPrintable(tonvara::BundleInfo::version()));
     return 0;
+  }
+  if (parser.isSet(restoreKeys)) {
+    using namespace tonvara::desktopkeys;
+    return restoreSavedDesktopKeys(savedDesktopKeysPath()) ? 0 : 1;
   }
   const QString platform = parser.isSet(QStringLiteral("platform"))
                                ? parser.value(QStringLiteral("platform"))

@@ -64,6 +64,18 @@ AppModel::AppModel(AppModelDependencies dependencies, QObject* parent)
   // The stored values as read, not yet the effective ones: start() replaces them.
   router_ = makeRouter(dependencies.makeRouter, EngineSettings(enabled, policy));
   observeUpdater();
+  desktopKeys_ = services_->makeDesktopKeys({[model = QPointer<AppModel>(this)] {
+                                               if (model) {
+                                                 model->refreshPermissions();
+                                                 emit model->stateChanged();
+                                               }
+                                             },
+                                             [model = QPointer<AppModel>(this)] {
+                                               if (model) {
+                                                 model->router_->deactivateTap();
+                                                 model->syncEngineDerivedState();
+                                               }
+                                             }});
 }
 
 AppModel::~AppModel() = default;
@@ -105,6 +117,9 @@ void AppModel::start() {
     return;
   }
   started_ = true;
+  if (desktopKeys_) {
+    desktopKeys_->start(keyHoldRule());
+  }
   router_->update(effectiveEngineSettings());
   refreshPermissions();
   if (!accessSetupCompleted_ || (enabled_ && needsAttention())) {
@@ -158,7 +173,7 @@ void AppModel::refreshPermissions() {
     router_->update(effectiveEngineSettings());
   }
 
-  if (enabled_ && accessSetupCompleted_ && hasAccessibility_) {
+  if (enabled_ && accessSetupCompleted_ && hasAccessibility_ && !desktopKeysRestoring()) {
     if (!router_->isTapInstalled()) {
       router_->activate();  // the outcome shows through isTapInstalled()
     }
@@ -166,6 +181,9 @@ void AppModel::refreshPermissions() {
     router_->deactivateTap();
   }
   syncEngineDerivedState();
+  if (desktopKeys_) {
+    desktopKeys_->follow(keyHoldRule());
+  }
 }
 
 void AppModel::syncEngineDerivedState() {
@@ -211,10 +229,41 @@ void AppModel::startAccessibilityWatchdog() {
 }
 
 void AppModel::watchdogTick() {
+  if (desktopKeys_) {
+    desktopKeys_->follow(keyHoldRule());  // the player may have come or gone
+  }
   // Trust is asked only when the tap could be wanted at all.
-  const bool wanted = enabled_ && accessSetupCompleted_ && services_->isProcessTrusted();
+  const bool wanted =
+      enabled_ && accessSetupCompleted_ && !desktopKeysRestoring() && services_->isProcessTrusted();
   if (wanted != router_->isTapInstalled()) {
     refreshPermissions();
+  }
+}
+
+KeyHoldRule AppModel::keyHoldRule() const {
+  return {enabled_, automationDenied_,
+          whenNotRunning_ == WhenNotRunning::launchMusic || router_->isMusicRunning()};
+}
+
+bool AppModel::desktopKeysRestoring() const { return desktopKeys_ && desktopKeys_->restoring(); }
+
+std::optional<KeyTakeoverText> AppModel::keyTakeover() const {
+  return desktopKeys_ ? desktopKeys_->offer() : std::nullopt;
+}
+
+void AppModel::takeOverKeys() {
+  if (desktopKeys_) {
+    desktopKeys_->takeOver(keyHoldRule());
+    emit stateChanged();
+  }
+}
+
+bool AppModel::holdsDesktopKeys() const { return desktopKeys_ && desktopKeys_->holds(); }
+
+void AppModel::giveKeysBack() {
+  if (desktopKeys_) {
+    desktopKeys_->giveBack();
+    emit stateChanged();
   }
 }
 

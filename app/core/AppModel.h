@@ -97,6 +97,13 @@ class AppModel : public QObject {
   void requestAccessibility();
   void requestAutomation();
 
+  // Taking the media keys over from the desktop program that holds them, after the user
+  // confirmed keyTakeover(); giving them back drops that consent.
+  std::optional<KeyTakeoverText> keyTakeover() const;
+  void takeOverKeys();
+  bool holdsDesktopKeys() const;
+  void giveKeysBack();
+
   // Made on first use and kept.
   AccessWindowController& accessWindow();
   Updater& updater() { return *updater_; }
@@ -127,6 +134,8 @@ class AppModel : public QObject {
   void watchdogTick();
   void observeUpdater();
   bool readLoginEnabled();
+  KeyHoldRule keyHoldRule() const;
+  bool desktopKeysRestoring() const;
 
   // Declared in construction order.
   const std::shared_ptr<PlatformServices> services_;
@@ -149,6 +158,8 @@ class AppModel : public QObject {
   bool canCheckForUpdates_ = false;
   bool accessSetupCompleted_ = false;
 
+  // Before the router: destroyed after it, so the grab is gone before the desktop's keys return.
+  std::unique_ptr<DesktopKeys> desktopKeys_;
   std::unique_ptr<MediaKeyRouter> router_;
   bool started_ = false;
   bool automationRequestPending_ = false;

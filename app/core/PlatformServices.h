@@ -44,6 +44,44 @@ class ProcessActivity {
   virtual QString reason() const = 0;
 };
 
+// What taking the media keys over from the desktop changes, as the confirmation states it.
+struct KeyTakeoverText {
+  QString holder;
+  QString changes;
+  QString undo;
+};
+
+// When the desktop's keys may be held. Where only the desktop can deliver them (no X11 grab),
+// holding them is all or nothing, so every key must be one Tonvara would take.
+struct KeyHoldRule {
+  bool interceptionOn = false;
+  bool controlRefused = false;
+  bool playerRunningOrLaunch = false;
+};
+
+// The media keys taken over from the desktop program that holds them, with the user's consent,
+// and given back. Main thread; the desktop is changed in the background.
+class DesktopKeys {
+ public:
+  struct Hooks {
+    std::function<void()> changed;        // a take or a restore has finished
+    std::function<void()> beforeRestore;  // the X11 grab must go before the desktop grabs again
+  };
+
+  virtual ~DesktopKeys() = default;
+  // What the Accessibility request offers; nothing when no holder is recognised.
+  virtual std::optional<KeyTakeoverText> offer() const = 0;
+  // The user's consent stands.
+  virtual bool holds() const = 0;
+  // A restore is on its way: no X11 grab until the desktop has its keys back.
+  virtual bool restoring() const = 0;
+  // Restores what a crash left, then follows consent and the rule.
+  virtual void start(KeyHoldRule rule) = 0;
+  virtual void takeOver(KeyHoldRule rule) = 0;
+  virtual void giveBack() = 0;
+  virtual void follow(KeyHoldRule rule) = 0;
+};
+
 // Everything the application core asks of the operating system. The engine's own platform
 // (taps, the music application) is reached through the router, not through here.
 class PlatformServices {
@@ -84,6 +122,10 @@ class PlatformServices {
   // Calls `handler` on the main thread each time the application becomes active. Never removed.
   virtual void observeDidBecomeActive(std::function<void()> handler) = 0;
   virtual std::unique_ptr<ProcessActivity> beginActivity(const QString& reason) = 0;
+  // Nothing where no desktop program holds the keys (and in tests).
+  virtual std::unique_ptr<DesktopKeys> makeDesktopKeys(DesktopKeys::Hooks /*hooks*/) {
+    return nullptr;
+  }
 };
 
 // The services of the platform this program was built for.

@@ -9,9 +9,12 @@
 
 #include "ApplicationStateObserver.h"
 #include "BundleInfo.h"
+#include "DesktopKeyTakeover.h"
 #include "LoginItem.h"
 #include "MediaKeyEngine/PlatformDefaults.h"
+#include "MediaKeyEngineDesktop/DeliveredKeys.h"
 #include "MediaKeyHolders.h"
+#include "SavedDesktopKeys.h"
 
 namespace tonvara {
 
@@ -64,7 +67,9 @@ LinuxPlatformServices::LinuxPlatformServices()
     : LinuxPlatformServices(
           std::make_unique<JsonUserDefaults>(
               JsonUserDefaults::defaultPath(QString::fromLatin1(BundleInfo::kIdentifier))),
-          platform::defaultEventTapPlatform(), platform::defaultApplicationPlatform()) {}
+          platform::defaultEventTapPlatform(), platform::defaultApplicationPlatform()) {
+  desktopKeys_ = true;
+}
 
 LinuxPlatformServices::LinuxPlatformServices(std::unique_ptr<UserDefaults> defaults,
                                              std::shared_ptr<EventTapPlatform> taps,
@@ -101,6 +106,25 @@ void LinuxPlatformServices::observeDidBecomeActive(std::function<void()> handler
 
 std::unique_ptr<ProcessActivity> LinuxPlatformServices::beginActivity(const QString& reason) {
   return std::make_unique<RecordedActivity>(reason);
+}
+
+std::unique_ptr<DesktopKeys> LinuxPlatformServices::makeDesktopKeys(DesktopKeys::Hooks hooks) {
+  if (!desktopKeys_) {
+    return nullptr;
+  }
+  const auto session = MediaKeyHolders::currentSession();
+  // A keybinding runs the program with the tray icon, which hands the key to this instance.
+  const QString keyCommand = QCoreApplication::applicationDirPath() + QStringLiteral("/tonvara");
+  auto desktop = desktopkeys::recogniseDesktop(session, keyCommand);
+  const bool delivery =
+      session.sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0;
+  if (!desktop || !desktop->holder || (delivery && !desktop->channel)) {
+    return nullptr;
+  }
+  return std::make_unique<desktopkeys::DesktopKeyTakeover>(desktopkeys::DesktopKeyTakeover::Options{
+      std::move(*desktop), delivery, desktopkeys::savedDesktopKeysPath(), defaults_.get(),
+      backgroundQueue(), [](MediaKey key) { linux_desktop::deliverKey(key); },
+      [](bool open) { linux_desktop::setDeliveryOpen(open); }, std::move(hooks)});
 }
 
 std::shared_ptr<PlatformServices> makePlatformServices() {

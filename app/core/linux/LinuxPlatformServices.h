@@ -35,9 +35,12 @@ class LinuxPlatformServices : public EnginePlatformServices {
 
   void observeDidBecomeActive(std::function<void()> handler) override;
   std::unique_ptr<ProcessActivity> beginActivity(const QString& reason) override;
+  // The running desktop's holder, when recognised; never for the test constructor.
+  std::unique_ptr<DesktopKeys> makeDesktopKeys(DesktopKeys::Hooks hooks) override;
 
  private:
   std::unique_ptr<UserDefaults> defaults_;
+  bool desktopKeys_ = false;
   std::vector<std::unique_ptr<ApplicationStateObserver>> activeObservers_;
 };
 
