@@ -14,6 +14,7 @@
 #include "MediaKeyEngine/PlatformDefaults.h"
 #include "MediaKeyEngineDesktop/DeliveredKeys.h"
 #include "MediaKeyHolders.h"
+#include "QuitOnSignal.h"
 #include "SavedDesktopKeys.h"
 
 namespace tonvara {
@@ -121,6 +122,7 @@ std::unique_ptr<DesktopKeys> LinuxPlatformServices::makeDesktopKeys(DesktopKeys:
   if (!desktop || !desktop->holder || (delivery && !desktop->channel)) {
     return nullptr;
   }
+  desktopkeys::quitOnTerminationSignals();
   return std::make_unique<desktopkeys::DesktopKeyTakeover>(desktopkeys::DesktopKeyTakeover::Options{
       std::move(*desktop), delivery, desktopkeys::savedDesktopKeysPath(), defaults_.get(),
       backgroundQueue(), [](MediaKey key) { linux_desktop::deliverKey(key); },

@@ -1,0 +1,201 @@
+#pragma once
+
+#pragma push_macro("signals")  // Qt's keyword names a member of GIO's structures
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+#include <stdlib.h>
+#include <systemd/sd-bus.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "DbusSession.h"
+
+namespace tonvara::testing {
+
+// GNOME Shell's side of key grabbing on the bus: records what gsd-media-keys grabs and presses
+// a grabbed accelerator on request, as the shell does when the user presses it.
+class FakeShell {
+ public:
+  explicit FakeShell(const std::string& address) {
+    if (sd_bus_new(&bus_) < 0 || sd_bus_set_address(bus_, address.c_str()) < 0 ||
+        sd_bus_set_bus_client(bus_, 1) < 0 || sd_bus_start(bus_) < 0 ||
+        sd_bus_add_object_vtable(bus_, nullptr, "/org/gnome/Shell", "org.gnome.Shell", kTable,
+                                 this) < 0 ||
+        sd_bus_request_name(bus_, "org.gnome.Shell", 0) < 0) {
+      throw std::runtime_error("no fake shell on the bus");
+    }
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        {
+          std::lock_guard guard(lock_);
+          while (sd_bus_process(bus_, nullptr) > 0) {
+          }
+        }
+        sd_bus_wait(bus_, 10'000);
+      }
+    });
+  }
+  ~FakeShell() {
+    stop_ = true;
+    thread_.join();
+    sd_bus_flush_close_unref(bus_);
+  }
+
+  // The latest grab of `accelerator` (gsd grabs again after each change), 0 when none.
+  std::uint32_t newest(const std::string& accelerator) {
+    std::lock_guard guard(lock_);
+    std::uint32_t latest = 0;
+    for (const auto& [action, grabbed] : grabbed_) {
+      latest = grabbed == accelerator ? action : latest;
+    }
+    return latest;
+  }
+  // A press of the accelerator's latest grab, as the shell reports it.
+  bool press(const std::string& accelerator) {
+    const std::uint32_t action = newest(accelerator);
+    std::lock_guard guard(lock_);
+    return action != 0 &&
+           sd_bus_emit_signal(bus_, "/org/gnome/Shell", "org.gnome.Shell", "AcceleratorActivated",
+                              "ua{sv}", action, 3, "device-id", "u", 3U, "timestamp", "u", 0U,
+                              "action-mode", "u", 1U) >= 0 &&
+           sd_bus_flush(bus_) >= 0;
+  }
+
+ private:
+  static int grab(sd_bus_message* call, void* self, sd_bus_error*) {
+    auto& shell = *static_cast<FakeShell*>(self);
+    sd_bus_message* reply = nullptr;
+    const char* accelerator = nullptr;
+    std::uint32_t mode = 0, flags = 0;
+    sd_bus_message_new_method_return(call, &reply);
+    sd_bus_message_open_container(reply, 'a', "u");
+    sd_bus_message_enter_container(call, 'a', "(suu)");
+    while (sd_bus_message_read(call, "(suu)", &accelerator, &mode, &flags) > 0) {
+      shell.grabbed_[++shell.lastAction_] = accelerator;
+      sd_bus_message_append(reply, "u", shell.lastAction_);
+    }
+    sd_bus_message_close_container(reply);
+    const int sent = sd_bus_send(nullptr, reply, nullptr);
+    sd_bus_message_unref(reply);
+    return sent;
+  }
+  static int ungrab(sd_bus_message* call, void* self, sd_bus_error*) {
+    std::uint32_t action = 0;
+    sd_bus_message_enter_container(call, 'a', "u");
+    while (sd_bus_message_read(call, "u", &action) > 0) {
+      static_cast<FakeShell*>(self)->grabbed_.erase(action);
+    }
+    return sd_bus_reply_method_return(call, "b", 1);
+  }
+  static int nothing(sd_bus_message* call, void*, sd_bus_error*) {
+    return sd_bus_reply_method_return(call, "");
+  }
+  static constexpr sd_bus_vtable kTable[] = {
+      SD_BUS_VTABLE_START(0),
+      SD_BUS_METHOD("GrabAccelerators", "a(suu)", "au", grab, 0),
+      SD_BUS_METHOD("UngrabAccelerators", "au", "b", ungrab, 0),
+      SD_BUS_METHOD("ShowOSD", "a{sv}", "", nothing, 0),
+      SD_BUS_SIGNAL("AcceleratorActivated", "ua{sv}", 0),
+      SD_BUS_VTABLE_END};
+
+  sd_bus* bus_ = nullptr;
+  std::mutex lock_;
+  std::map<std::uint32_t, std::string> grabbed_;
+  std::uint32_t lastAction_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// A private GNOME settings world for the whole test program: its own session bus, dconf-service
+// and configuration folder, set in this process's environment before GIO first reads it, so
+// that what the program writes through GSettings reaches the daemons the tests start.
+class GnomeSession {
+ public:
+  static constexpr const char* kMediaKeys = "org.gnome.settings-daemon.plugins.media-keys";
+
+  static bool available() {
+    return DbusSession::available() && hasProgram("Xvfb") &&
+           std::filesystem::exists("/usr/libexec/dconf-service");
+  }
+  GnomeSession() {
+    char pattern[] = "/tmp/tonvara-desktop-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    std::filesystem::create_directories(dir_ + "/run");
+    std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
+    bus_ = std::make_unique<DbusSession>(dir_);
+    for (const auto& [name, value] : environment()) {
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+    dconf_ = std::make_unique<ChildProcess>(ChildProcess::Options{
+        .argv = {"/usr/libexec/dconf-service"}, .stderrPath = dir_ + "/dconf.log"});
+    waitFor([&] { return bus_->hasOwner("ca.desrt.dconf"); }, std::chrono::seconds(10));
+  }
+  ~GnomeSession() {
+    if (getenv("TONVARA_KEEP_LOGS")) return;
+    dconf_.reset();
+    server_.reset();
+    bus_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  const std::string& dir() const { return dir_; }
+  DbusSession& bus() { return *bus_; }
+  std::map<std::string, std::string> environment() const {
+    return {{"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
+            {"XDG_CONFIG_HOME", dir_ + "/config"},
+            {"XDG_RUNTIME_DIR", dir_ + "/run"},
+            {"GSETTINGS_BACKEND", "dconf"},
+            {"DISPLAY", ""}};
+  }
+  // The daemon on an X server of its own: GTK needs one even where the shell grabs the keys.
+  std::unique_ptr<ChildProcess> startMediaKeys(const std::string& program) {
+    if (!server_) {
+      server_ = std::make_unique<ChildProcess>(
+          ChildProcess::Options{.argv = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp"},
+                                .stdoutPath = dir_ + "/display"});
+    }
+    return std::make_unique<ChildProcess>(ChildProcess::Options{
+        .argv = {program},
+        .environment = {{"DISPLAY", ":" + firstLine(dir_ + "/display").value_or("")}},
+        .stderrPath = dir_ + "/media-keys.log"});
+  }
+
+  // A key's value as GSettings prints it, "default" while the user never set it.
+  static std::string value(const char* schema, const char* key, const char* path = nullptr) {
+    GSettings* settings = path ? g_settings_new_with_path(schema, path) : g_settings_new(schema);
+    GVariant* user = g_settings_get_user_value(settings, key);
+    gchar* text = user != nullptr ? g_variant_print(user, FALSE) : nullptr;
+    const std::string result = text != nullptr ? text : "default";
+    g_free(text);
+    if (user != nullptr) {
+      g_variant_unref(user);
+    }
+    g_object_unref(settings);
+    return result;
+  }
+  static void set(const char* schema, const char* key, const char* printed) {
+    GSettings* settings = g_settings_new(schema);
+    GVariant* old = g_settings_get_value(settings, key);
+    g_settings_set_value(
+        settings, key,
+        g_variant_parse(g_variant_get_type(old), printed, nullptr, nullptr, nullptr));
+    g_variant_unref(old);
+    g_settings_sync();
+    g_object_unref(settings);
+  }
+
+ private:
+  std::string dir_;
+  std::unique_ptr<DbusSession> bus_;
+  std::unique_ptr<ChildProcess> dconf_;
+  std::unique_ptr<ChildProcess> server_;
+};
+
+}  // namespace tonvara::testing
