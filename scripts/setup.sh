@@ -20,6 +20,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core libglib2.0-dev
   # end-to-end tests and demo: a private X server, a real player and a tone to play
   xvfb xauth mpv mpv-mpris sox trayer
+  # desktop key takeover tests: GNOME's media-keys daemon and dconf; Cinnamon's and MATE's schemas
+  gnome-settings-daemon dconf-service cinnamon-desktop-data mate-settings-daemon-common
   # the package: its manual page from --help, and the checks of its desktop entry and metainfo
   help2man desktop-file-utils appstream
 )

@@ -11,6 +11,7 @@
 #include "DesktopKeyTakeover.h"
 #include "GSettingsKeys.h"
 #include "Mpv.h"
+#include "SavedDesktopKeys.h"
 
 namespace tonvara::testing {
 namespace {
@@ -157,6 +158,95 @@ TEST(GnomeTakeover, KeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
   EXPECT_EQ(trusted, false);
   ASSERT_TRUE(regrabbed(grab) && shell.press("XF86AudioPlay"));
   EXPECT_TRUE(status("Paused"));
+}
+
+}  // namespace
+}  // namespace tonvara::testing
+
+namespace tonvara::testing {
+namespace {
+
+TEST(DesktopHolders, EachDesktopsKeysAreSavedClearedAndPutBackExactly) {
+  if (session == nullptr) {
+    GTEST_SKIP() << "needs dconf-service";
+  }
+  struct Case {
+    std::unique_ptr<desktopkeys::DesktopKeyHolder> holder;
+    const char *schema, *changed, *value, *empty, *atDefault, *untouched;
+  } cases[] = {
+      {desktopkeys::makeGnomeHolder(), kMediaKeys, "next-static", "['<Super>n']", "[]",
+       "play-static", "stop-static"},
+      {desktopkeys::makeCinnamonHolder(), "org.cinnamon.desktop.keybindings.media-keys", "next",
+       "['<Super>n']", "[]", "audio-forward", "stop"},
+      {desktopkeys::makeMateHolder(), "org.mate.SettingsDaemon.plugins.media-keys", "next",
+       "'<Super>n'", "''", "play", "pause"},
+  };
+  for (auto& [holder, schema, changed, value, empty, atDefault, untouched] : cases) {
+    SCOPED_TRACE(schema);
+    GnomeSession::set(schema, changed, value);
+    const auto saved = holder->read();
+    ASSERT_TRUE(saved && holder->release());
+    EXPECT_EQ(GnomeSession::value(schema, changed), empty);
+    EXPECT_EQ(GnomeSession::value(schema, atDefault), empty);
+    EXPECT_EQ(GnomeSession::value(schema, untouched), "default");
+    ASSERT_TRUE(holder->restore(*saved));
+    EXPECT_EQ(GnomeSession::value(schema, changed), value);
+    EXPECT_EQ(GnomeSession::value(schema, atDefault), "default") << "reset, not written";
+  }
+  EXPECT_FALSE(
+      desktopkeys::makeGSettingsHolder({{}, "org.example.NotInstalled", {"play"}, {}})->read());
+}
+
+// Tonvara itself on a GNOME Wayland session, with the user's consent on file; its log.
+std::string log() { return session->dir() + "/tonvara.log"; }
+std::unique_ptr<ChildProcess> startTonvara() {
+  const std::string dir = session->dir();
+  std::filesystem::remove(log());
+  std::filesystem::create_directories(dir + "/config/tonvara");
+  std::ofstream(dir + "/config/tonvara/com.tonvara.app.json") << R"({"desktopKeysTaken": true})";
+  return std::make_unique<ChildProcess>(ChildProcess::Options{
+      .argv = {TONVARA_HEADLESS},
+      // No applications: nothing to launch for the Automation step.
+      .environment = {{"XDG_CURRENT_DESKTOP", "GNOME"},
+                      {"XDG_SESSION_TYPE", "wayland"},
+                      {"XDG_DATA_DIRS", dir + "/share"},
+                      {"GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas"}},
+      .stderrPath = log()});
+}
+
+TEST(GnomeTakeover, AKilledTonvaraLeavesADesktopTheNextStartPutsRight) {
+  if (session == nullptr) {
+    GTEST_SKIP() << "needs dconf-service";
+  }
+  GnomeSession::set(kMediaKeys, "play", "['<Super>p']");
+  const auto before = gnomeKeys();
+  const auto taken = [&] {
+    return waitFor([] { return released() && gnomeKeys()["ours"] != "default"; }, 10s);
+  };
+  auto tonvara = startTonvara();
+  ASSERT_TRUE(taken());
+  EXPECT_EQ(gnomeKeys()["ours"], "\"'" TONVARA_PROGRAM "' --media-key play\"");
+  tonvara->kill();
+  ChildProcess restore({.argv = {TONVARA_PROGRAM, "--restore-desktop-keys"}});
+  ASSERT_TRUE(waitFor([&] { return !restore.isRunning(); }, 10s));
+  EXPECT_EQ(restore.stop(), 0);
+  EXPECT_EQ(gnomeKeys(), before);
+
+  tonvara = startTonvara();
+  ASSERT_TRUE(taken());
+  tonvara->kill();
+  tonvara = startTonvara();  // restores what the crash left, then takes them again
+  const auto logged = [](const char* text) {
+    std::stringstream all;
+    all << std::ifstream(log()).rdbuf();
+    return all.str().find(text) != std::string::npos;
+  };
+  ASSERT_TRUE(waitFor([&] { return logged("given back") && logged(" taken"); }, 10s));
+  const auto saved = desktopkeys::readSavedDesktopKeys(desktopkeys::savedDesktopKeysPath());
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved->values.value(QStringLiteral("play")).toString(), QStringLiteral("['<Super>p']"));
+  tonvara->stop();
+  EXPECT_EQ(gnomeKeys(), before) << "quitting gives them back";
 }
 
 }  // namespace
