@@ -8,12 +8,7 @@
 #include <systemd/sd-bus.h>
 
 #include <atomic>
-#include <filesystem>
-#include <map>
-#include <memory>
 #include <mutex>
-#include <string>
-#include <thread>
 
 #include "DbusSession.h"
 
@@ -23,22 +18,19 @@ namespace tonvara::testing {
 // a grabbed accelerator on request, as the shell does when the user presses it.
 class FakeShell {
  public:
-  explicit FakeShell(const std::string& address) {
-    if (sd_bus_new(&bus_) < 0 || sd_bus_set_address(bus_, address.c_str()) < 0 ||
-        sd_bus_set_bus_client(bus_, 1) < 0 || sd_bus_start(bus_) < 0 ||
-        sd_bus_add_object_vtable(bus_, nullptr, "/org/gnome/Shell", "org.gnome.Shell", kTable,
-                                 this) < 0 ||
-        sd_bus_request_name(bus_, "org.gnome.Shell", 0) < 0) {
+  // On the session bus this process names in its environment.
+  FakeShell() {
+    if (sd_bus_open_user(&bus_) < 0 ||
+        sd_bus_add_object_vtable(bus_, nullptr, kPath, kInterface, kTable, this) < 0 ||
+        sd_bus_request_name(bus_, kInterface, 0) < 0) {
       throw std::runtime_error("no fake shell on the bus");
     }
     thread_ = std::thread([this] {
-      while (!stop_) {
-        {
-          std::lock_guard guard(lock_);
-          while (sd_bus_process(bus_, nullptr) > 0) {
-          }
+      for (std::unique_lock guard(lock_, std::defer_lock); !stop_; sd_bus_wait(bus_, 10'000)) {
+        guard.lock();
+        while (sd_bus_process(bus_, nullptr) > 0) {
         }
-        sd_bus_wait(bus_, 10'000);
+        guard.unlock();
       }
     });
   }
@@ -62,13 +54,15 @@ class FakeShell {
     const std::uint32_t action = newest(accelerator);
     std::lock_guard guard(lock_);
     return action != 0 &&
-           sd_bus_emit_signal(bus_, "/org/gnome/Shell", "org.gnome.Shell", "AcceleratorActivated",
-                              "ua{sv}", action, 3, "device-id", "u", 3U, "timestamp", "u", 0U,
-                              "action-mode", "u", 1U) >= 0 &&
+           sd_bus_emit_signal(bus_, kPath, kInterface, "AcceleratorActivated", "ua{sv}", action, 3,
+                              "device-id", "u", 3U, "timestamp", "u", 0U, "action-mode", "u",
+                              1U) >= 0 &&
            sd_bus_flush(bus_) >= 0;
   }
 
  private:
+  static constexpr auto kPath = "/org/gnome/Shell";
+  static constexpr auto kInterface = "org.gnome.Shell";
   static int grab(sd_bus_message* call, void* self, sd_bus_error*) {
     auto& shell = *static_cast<FakeShell*>(self);
     sd_bus_message* reply = nullptr;
@@ -94,16 +88,9 @@ class FakeShell {
     }
     return sd_bus_reply_method_return(call, "b", 1);
   }
-  static int nothing(sd_bus_message* call, void*, sd_bus_error*) {
-    return sd_bus_reply_method_return(call, "");
-  }
   static constexpr sd_bus_vtable kTable[] = {
-      SD_BUS_VTABLE_START(0),
-      SD_BUS_METHOD("GrabAccelerators", "a(suu)", "au", grab, 0),
-      SD_BUS_METHOD("UngrabAccelerators", "au", "b", ungrab, 0),
-      SD_BUS_METHOD("ShowOSD", "a{sv}", "", nothing, 0),
-      SD_BUS_SIGNAL("AcceleratorActivated", "ua{sv}", 0),
-      SD_BUS_VTABLE_END};
+      SD_BUS_VTABLE_START(0), SD_BUS_METHOD("GrabAccelerators", "a(suu)", "au", grab, 0),
+      SD_BUS_METHOD("UngrabAccelerators", "au", "b", ungrab, 0), SD_BUS_VTABLE_END};
 
   sd_bus* bus_ = nullptr;
   std::mutex lock_;
@@ -130,7 +117,11 @@ class GnomeSession {
     std::filesystem::create_directories(dir_ + "/run");
     std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
     bus_ = std::make_unique<DbusSession>(dir_);
-    for (const auto& [name, value] : environment()) {
+    for (const auto& [name, value] :
+         std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
+                                            {"XDG_CONFIG_HOME", dir_ + "/config"},
+                                            {"XDG_RUNTIME_DIR", dir_ + "/run"},
+                                            {"GSETTINGS_BACKEND", "dconf"}}) {
       setenv(name.c_str(), value.c_str(), 1);
     }
     dconf_ = std::make_unique<ChildProcess>(ChildProcess::Options{
@@ -138,7 +129,11 @@ class GnomeSession {
     waitFor([&] { return bus_->hasOwner("ca.desrt.dconf"); }, std::chrono::seconds(10));
   }
   ~GnomeSession() {
-    if (getenv("TONVARA_KEEP_LOGS")) return;
+    // GIO's shared bus connection ends the process when its bus goes.
+    g_autoptr(GDBusConnection) connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (connection != nullptr) {
+      g_dbus_connection_set_exit_on_close(connection, FALSE);
+    }
     dconf_.reset();
     server_.reset();
     bus_.reset();
@@ -147,13 +142,6 @@ class GnomeSession {
 
   const std::string& dir() const { return dir_; }
   DbusSession& bus() { return *bus_; }
-  std::map<std::string, std::string> environment() const {
-    return {{"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
-            {"XDG_CONFIG_HOME", dir_ + "/config"},
-            {"XDG_RUNTIME_DIR", dir_ + "/run"},
-            {"GSETTINGS_BACKEND", "dconf"},
-            {"DISPLAY", ""}};
-  }
   // The daemon on an X server of its own: GTK needs one even where the shell grabs the keys.
   std::unique_ptr<ChildProcess> startMediaKeys(const std::string& program) {
     if (!server_) {
@@ -169,26 +157,19 @@ class GnomeSession {
 
   // A key's value as GSettings prints it, "default" while the user never set it.
   static std::string value(const char* schema, const char* key, const char* path = nullptr) {
-    GSettings* settings = path ? g_settings_new_with_path(schema, path) : g_settings_new(schema);
-    GVariant* user = g_settings_get_user_value(settings, key);
-    gchar* text = user != nullptr ? g_variant_print(user, FALSE) : nullptr;
-    const std::string result = text != nullptr ? text : "default";
-    g_free(text);
-    if (user != nullptr) {
-      g_variant_unref(user);
-    }
-    g_object_unref(settings);
-    return result;
+    g_autoptr(GSettings) settings =
+        path ? g_settings_new_with_path(schema, path) : g_settings_new(schema);
+    g_autoptr(GVariant) user = g_settings_get_user_value(settings, key);
+    g_autofree gchar* text = user != nullptr ? g_variant_print(user, FALSE) : nullptr;
+    return text != nullptr ? text : "default";
   }
   static void set(const char* schema, const char* key, const char* printed) {
-    GSettings* settings = g_settings_new(schema);
-    GVariant* old = g_settings_get_value(settings, key);
+    g_autoptr(GSettings) settings = g_settings_new(schema);
+    g_autoptr(GVariant) old = g_settings_get_value(settings, key);
     g_settings_set_value(
         settings, key,
         g_variant_parse(g_variant_get_type(old), printed, nullptr, nullptr, nullptr));
-    g_variant_unref(old);
     g_settings_sync();
-    g_object_unref(settings);
   }
 
  private:
