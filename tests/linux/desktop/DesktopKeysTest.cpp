@@ -19,7 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace desktopkeys;
-constexpr auto kKeys = GnomeSession::kMediaKeys;
+constexpr auto kKeys = "org.gnome.settings-daemon.plugins.media-keys";
 constexpr auto kPlay = "XF86AudioPlay";
 // GIO reads its environment once per process: one settings world for the whole program.
 const auto world = GnomeSession::available() ? std::make_unique<GnomeSession>() : nullptr;
@@ -84,7 +84,7 @@ TEST(GnomeTakeover, KeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
   };
   ASSERT_TRUE(status("Playing"));  // before gsd, which meets the players there are as it starts
   FakeShell shell;
-  const auto gsd = session->startMediaKeys("/usr/libexec/gsd-media-keys");
+  const auto gsd = session->start("/usr/libexec/gsd-media-keys");
   // gsd grabs again after each change; a press goes to the latest grab.
   std::uint32_t grab = 0;
   const auto press = [&] {

@@ -4,7 +4,6 @@
 #undef signals
 #include <gio/gio.h>
 #pragma pop_macro("signals")
-#include <stdlib.h>
 #include <systemd/sd-bus.h>
 
 #include <atomic>
@@ -14,17 +13,14 @@
 
 namespace tonvara::testing {
 
-// GNOME Shell's side of key grabbing on the bus: records what gsd-media-keys grabs and presses
-// a grabbed accelerator on request, as the shell does when the user presses it.
+// GNOME Shell's side of key grabbing, on the session bus this process's environment names:
+// records what gsd-media-keys grabs and presses a grabbed accelerator as the shell reports it.
 class FakeShell {
  public:
-  // On the session bus this process names in its environment.
   FakeShell() {
-    if (sd_bus_open_user(&bus_) < 0 ||
-        sd_bus_add_object_vtable(bus_, nullptr, kPath, kInterface, kTable, this) < 0 ||
-        sd_bus_request_name(bus_, kInterface, 0) < 0) {
-      throw std::runtime_error("no fake shell on the bus");
-    }
+    sd_bus_open_user(&bus_);
+    sd_bus_add_object_vtable(bus_, nullptr, kPath, kInterface, kTable, this);
+    sd_bus_request_name(bus_, kInterface, 0);
     thread_ = std::thread([this] {
       for (std::unique_lock guard(lock_, std::defer_lock); !stop_; sd_bus_wait(bus_, 10'000)) {
         guard.lock();
@@ -49,7 +45,6 @@ class FakeShell {
     }
     return latest;
   }
-  // A press of the accelerator's latest grab, as the shell reports it.
   bool press(const std::string& accelerator) {
     const std::uint32_t action = newest(accelerator);
     std::lock_guard guard(lock_);
@@ -77,8 +72,7 @@ class FakeShell {
     }
     sd_bus_message_close_container(reply);
     const int sent = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
-    return sent;
+    return sd_bus_message_unref(reply), sent;
   }
   static int ungrab(sd_bus_message* call, void* self, sd_bus_error*) {
     std::uint32_t action = 0;
@@ -100,59 +94,37 @@ class FakeShell {
   std::thread thread_;
 };
 
-// A private GNOME settings world for the whole test program: its own session bus, dconf-service
-// and configuration folder, set in this process's environment before GIO first reads it, so
-// that what the program writes through GSettings reaches the daemons the tests start.
+// A private GNOME settings world for a whole test program: a session bus, dconf-service, an X
+// server for the daemons' toolkit and a configuration folder, named in this process's
+// environment before GIO first reads it, so that GSettings writes reach the daemons tests start.
 class GnomeSession {
  public:
-  static constexpr const char* kMediaKeys = "org.gnome.settings-daemon.plugins.media-keys";
-
   static bool available() {
     return DbusSession::available() && hasProgram("Xvfb") &&
            std::filesystem::exists("/usr/libexec/dconf-service");
   }
-  GnomeSession() {
-    char pattern[] = "/tmp/tonvara-desktop-XXXXXX";
-    dir_ = mkdtemp(pattern);
+  GnomeSession() : dir_(mkdtemp(std::string("/tmp/tonvara-desktop-XXXXXX").data())) {
     std::filesystem::create_directories(dir_ + "/run");
     std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
-    bus_ = std::make_unique<DbusSession>(dir_);
-    for (const auto& [name, value] :
-         std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
-                                            {"XDG_CONFIG_HOME", dir_ + "/config"},
-                                            {"XDG_RUNTIME_DIR", dir_ + "/run"},
-                                            {"GSETTINGS_BACKEND", "dconf"}}) {
-      setenv(name.c_str(), value.c_str(), 1);
-    }
-    dconf_ = std::make_unique<ChildProcess>(ChildProcess::Options{
-        .argv = {"/usr/libexec/dconf-service"}, .stderrPath = dir_ + "/dconf.log"});
-    waitFor([&] { return bus_->hasOwner("ca.desrt.dconf"); }, std::chrono::seconds(10));
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "dconf", 1);
+    dconf_ = std::make_unique<ChildProcess>(ChildProcess::Options{{"/usr/libexec/dconf-service"}});
+    waitFor([&] { return bus_.hasOwner("ca.desrt.dconf"); }, std::chrono::seconds(10));
   }
   ~GnomeSession() {
-    // GIO's shared bus connection ends the process when its bus goes.
-    g_autoptr(GDBusConnection) connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (connection != nullptr) {
-      g_dbus_connection_set_exit_on_close(connection, FALSE);
-    }
+    // GIO's shared connection would end this process when its bus goes.
+    g_dbus_connection_set_exit_on_close(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr), 0);
     dconf_.reset();
-    server_.reset();
-    bus_.reset();
     std::filesystem::remove_all(dir_);
   }
 
   const std::string& dir() const { return dir_; }
-  DbusSession& bus() { return *bus_; }
-  // The daemon on an X server of its own: GTK needs one even where the shell grabs the keys.
-  std::unique_ptr<ChildProcess> startMediaKeys(const std::string& program) {
-    if (!server_) {
-      server_ = std::make_unique<ChildProcess>(
-          ChildProcess::Options{.argv = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp"},
-                                .stdoutPath = dir_ + "/display"});
-    }
+  DbusSession& bus() { return bus_; }
+  std::unique_ptr<ChildProcess> start(const std::string& program) {
     return std::make_unique<ChildProcess>(ChildProcess::Options{
-        .argv = {program},
-        .environment = {{"DISPLAY", ":" + firstLine(dir_ + "/display").value_or("")}},
-        .stderrPath = dir_ + "/media-keys.log"});
+        .argv = {program}, .environment = {{"DISPLAY", display_}}, .stderrPath = dir_ + "/log"});
   }
 
   // A key's value as GSettings prints it, "default" while the user never set it.
@@ -174,9 +146,11 @@ class GnomeSession {
 
  private:
   std::string dir_;
-  std::unique_ptr<DbusSession> bus_;
+  DbusSession bus_{dir_};
+  ChildProcess server_{
+      {.argv = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp"}, .stdoutPath = dir_ + "/display"}};
+  std::string display_ = ":" + firstLine(dir_ + "/display").value_or("");
   std::unique_ptr<ChildProcess> dconf_;
-  std::unique_ptr<ChildProcess> server_;
 };
 
 }  // namespace tonvara::testing
