@@ -22,11 +22,10 @@ class FakeShell {
     sd_bus_add_object_vtable(bus_, nullptr, kPath, kInterface, kTable, this);
     sd_bus_request_name(bus_, kInterface, 0);
     thread_ = std::thread([this] {
-      for (std::unique_lock guard(lock_, std::defer_lock); !stop_; sd_bus_wait(bus_, 10'000)) {
-        guard.lock();
+      for (; !stop_; sd_bus_wait(bus_, 10'000)) {
+        const std::lock_guard guard(lock_);  // not held while waiting
         while (sd_bus_process(bus_, nullptr) > 0) {
         }
-        guard.unlock();
       }
     });
   }
@@ -38,12 +37,9 @@ class FakeShell {
 
   // The latest grab of `accelerator` (gsd grabs again after each change), 0 when none.
   std::uint32_t newest(const std::string& accelerator) {
-    std::lock_guard guard(lock_);
-    std::uint32_t latest = 0;
-    for (const auto& [action, grabbed] : grabbed_) {
-      latest = grabbed == accelerator ? action : latest;
-    }
-    return latest;
+    const std::lock_guard guard(lock_);
+    return static_cast<std::uint32_t>(grabbed_.rend() -
+                                      std::find(grabbed_.rbegin(), grabbed_.rend(), accelerator));
   }
   bool press(const std::string& accelerator) {
     const std::uint32_t action = newest(accelerator);
@@ -67,18 +63,19 @@ class FakeShell {
     sd_bus_message_open_container(reply, 'a', "u");
     sd_bus_message_enter_container(call, 'a', "(suu)");
     while (sd_bus_message_read(call, "(suu)", &accelerator, &mode, &flags) > 0) {
-      shell.grabbed_[++shell.lastAction_] = accelerator;
-      sd_bus_message_append(reply, "u", shell.lastAction_);
+      shell.grabbed_.emplace_back(accelerator);  // its action is its position, from 1
+      sd_bus_message_append(reply, "u", static_cast<std::uint32_t>(shell.grabbed_.size()));
     }
     sd_bus_message_close_container(reply);
     const int sent = sd_bus_send(nullptr, reply, nullptr);
     return sd_bus_message_unref(reply), sent;
   }
   static int ungrab(sd_bus_message* call, void* self, sd_bus_error*) {
+    auto& grabbed = static_cast<FakeShell*>(self)->grabbed_;
     std::uint32_t action = 0;
     sd_bus_message_enter_container(call, 'a', "u");
-    while (sd_bus_message_read(call, "u", &action) > 0) {
-      static_cast<FakeShell*>(self)->grabbed_.erase(action);
+    while (sd_bus_message_read(call, "u", &action) > 0 && action - 1 < grabbed.size()) {
+      grabbed[action - 1].clear();
     }
     return sd_bus_reply_method_return(call, "b", 1);
   }
@@ -88,8 +85,7 @@ class FakeShell {
 
   sd_bus* bus_ = nullptr;
   std::mutex lock_;
-  std::map<std::uint32_t, std::string> grabbed_;
-  std::uint32_t lastAction_ = 0;
+  std::vector<std::string> grabbed_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
@@ -137,10 +133,8 @@ class GnomeSession {
   }
   static void set(const char* schema, const char* key, const char* printed) {
     g_autoptr(GSettings) settings = g_settings_new(schema);
-    g_autoptr(GVariant) old = g_settings_get_value(settings, key);
-    g_settings_set_value(
-        settings, key,
-        g_variant_parse(g_variant_get_type(old), printed, nullptr, nullptr, nullptr));
+    g_settings_set_value(settings, key,
+                         g_variant_parse(nullptr, printed, nullptr, nullptr, nullptr));
     g_settings_sync();
   }
 
