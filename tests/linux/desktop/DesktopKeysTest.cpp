@@ -148,8 +148,6 @@ TEST_F(Desktop, EachDesktopsKeysAreSavedClearedAndPutBackExactly) {
     std::unique_ptr<DesktopKeyHolder> holder;
     const char *schema, *changed, *value, *empty, *atDefault, *untouched;
   } cases[] = {
-      {makeGnomeHolder(), kKeys, "next-static", "['<Super>n']", "[]", "playback-rewind",
-       "pause-static"},
       {makeCinnamonHolder(), "org.cinnamon.desktop.keybindings.media-keys", "next", "['<Super>n']",
        "[]", "audio-forward", "stop"},
       {makeMateHolder(), "org.mate.SettingsDaemon.plugins.media-keys", "next", "'<Super>n'", "''",
@@ -172,13 +170,13 @@ TEST_F(Desktop, EachDesktopsKeysAreSavedClearedAndPutBackExactly) {
 
 // Tonvara itself on a GNOME Wayland session (no applications to launch), logging to `log`.
 std::unique_ptr<ChildProcess> startTonvara(const std::string& log) {
-  return std::make_unique<ChildProcess>(
-      ChildProcess::Options{.argv = {TONVARA_HEADLESS},
-                            .environment = {{"XDG_CURRENT_DESKTOP", "GNOME"},
-                                            {"XDG_SESSION_TYPE", "wayland"},
-                                            {"XDG_DATA_DIRS", "/nowhere"},
-                                            {"GSETTINGS_SCHEMA_DIR", SCHEMAS}},
-                            .stderrPath = session->dir() + "/" + log});
+  return std::make_unique<ChildProcess>(ChildProcess::Options{
+      .argv = {TONVARA_HEADLESS},
+      .environment = {{"XDG_CURRENT_DESKTOP", "GNOME"},
+                      {"XDG_SESSION_TYPE", "wayland"},
+                      {"XDG_DATA_DIRS", "/nowhere"},
+                      {"GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas"}},
+      .stderrPath = session->dir() + "/" + log});
 }
 bool logged(const std::string& log, const char* text) {
   std::ifstream file(session->dir() + "/" + log);
