@@ -9,7 +9,6 @@
 #include "AppHarness.h"
 #include "DesktopKeyTakeover.h"
 #include "GSettingsKeys.h"
-#include "Mpv.h"
 #include "SavedDesktopKeys.h"
 
 namespace tonvara::testing {
@@ -19,6 +18,7 @@ using namespace std::chrono_literals;
 using namespace desktopkeys;
 constexpr auto kKeys = "org.gnome.settings-daemon.plugins.media-keys";
 constexpr auto kPlay = "XF86AudioPlay";
+constexpr auto kGsd = "/usr/libexec/gsd-media-keys";
 // GIO reads its environment once per process: one settings world for the whole program.
 const auto world = GnomeSession::available() ? std::make_unique<GnomeSession>() : nullptr;
 GnomeSession* const session = world.get();
@@ -30,6 +30,7 @@ struct Desktop : ::testing::Test {
   }
   std::unique_ptr<DesktopKeyTakeover> takeover(const std::string& client, bool delivery,
                                                std::function<void()> beforeRestore = {}) {
+    auto trust = [this](bool open) { trusted = open; };
     return std::make_unique<DesktopKeyTakeover>(DesktopKeyTakeover::Options{
         {makeGnomeHolder(), makeGnomeKeybindingChannel(QString::fromStdString(client))},
         delivery,
@@ -37,7 +38,7 @@ struct Desktop : ::testing::Test {
         &defaults,
         DispatchQueue::global(QualityOfService::userInitiated),
         nullptr,
-        [this](bool open) { trusted = open; },
+        trust,
         {{}, std::move(beforeRestore)}});
   }
   InMemoryDefaults defaults;
@@ -70,36 +71,22 @@ bool taken() { return value("play-static") == "[]" && gnomeKeys()["ours"] != "de
 bool saved() { return QFile::exists(savedDesktopKeysPath()); }
 
 TEST_F(Desktop, GnomeKeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
-  if (!std::filesystem::exists("/usr/libexec/gsd-media-keys") || !Mpv::available() ||
-      !canMakeTone()) {
-    GTEST_SKIP() << "needs gnome-settings-daemon, mpv and sox";
-  }
+  if (!std::filesystem::exists(kGsd)) GTEST_SKIP() << "needs gnome-settings-daemon";
   const std::string dir = session->dir();
   // The user's own settings: a changed value and a custom shortcut, beside defaults.
   GnomeSession::set(kKeys, "next-static", "['<Super>n']");
   GnomeSession::set(kKeys, "custom-keybindings",
                     "['/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/c0/']");
   const auto before = gnomeKeys();
-  Mpv player(session->bus().address(), {"--loop-file=inf", makeTone(dir).value_or("")});
-  const auto status = [&](const char* expected, std::chrono::milliseconds timeout = 9s) {
-    return waitFor([&] { return session->bus().playbackStatus(Mpv::kBusName) == expected; },
-                   timeout);
-  };
-  ASSERT_TRUE(status("Playing"));
   FakeShell shell;
-  const auto gsd = session->start("/usr/libexec/gsd-media-keys");
+  const auto gsd = session->start(kGsd);
   // gsd grabs again after each change; a press goes to the latest grab.
   std::uint32_t grab = 0;
   const auto regrabbed = [&] {
     const bool changed = waitFor([&] { return shell.newest(kPlay) > grab; }, 9s);
     return grab = shell.newest(kPlay), changed;
   };
-  // gsd meets a player a while after it grabs: press until the player answers.
-  const auto playerGoes = [&](const char* to) {
-    return waitFor([&] { return shell.press(kPlay) && status(to, 1s); }, 9s);
-  };
   ASSERT_TRUE(regrabbed());
-  EXPECT_TRUE(playerGoes("Paused")) << "before the takeover GNOME sends the key to its player";
 
   const std::string client = dir + "/key-client";  // records what the desktop hands over
   std::ofstream(client) << "#!/bin/sh\necho \"$@\" >> " << dir << "/keys.log\n";
@@ -127,7 +114,6 @@ TEST_F(Desktop, GnomeKeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
   EXPECT_EQ(gnomeKeys(), before);
   EXPECT_EQ(defaults.values.value(DesktopKeyTakeover::kConsentKey), false);
   EXPECT_EQ(trusted, false);
-  EXPECT_TRUE(playerGoes("Playing")) << "GNOME sends the key to its player again";
 }
 
 TEST_F(Desktop, OnX11OnlyInterceptionCountsAndTheGrabGoesBeforeTheKeysReturn) {

@@ -4,6 +4,7 @@
 #undef signals
 #include <gio/gio.h>
 #pragma pop_macro("signals")
+#include <sys/stat.h>
 #include <systemd/sd-bus.h>
 
 #include <atomic>
@@ -19,7 +20,7 @@ class FakeShell {
  public:
   FakeShell() {
     sd_bus_open_user(&bus_);
-    sd_bus_add_object_vtable(bus_, nullptr, kPath, kInterface, kTable, this);
+    sd_bus_add_object(bus_, nullptr, kPath, handle, this);
     sd_bus_request_name(bus_, kInterface, 0);
     thread_ = std::thread([this] {
       for (; !stop_; sd_bus_wait(bus_, 10'000)) {
@@ -29,11 +30,7 @@ class FakeShell {
       }
     });
   }
-  ~FakeShell() {
-    stop_ = true;
-    thread_.join();
-    sd_bus_flush_close_unref(bus_);
-  }
+  ~FakeShell() { stop_ = true, thread_.join(), sd_bus_flush_close_unref(bus_); }
 
   // The latest grab of `accelerator` (gsd grabs again after each change), 0 when none.
   std::uint32_t newest(const std::string& accelerator) {
@@ -54,7 +51,13 @@ class FakeShell {
  private:
   static constexpr auto kPath = "/org/gnome/Shell";
   static constexpr auto kInterface = "org.gnome.Shell";
-  static int grab(sd_bus_message* call, void* self, sd_bus_error*) {
+  // Each grab's action is its position, from 1; ungrabs are only answered, and the rest refused.
+  static int handle(sd_bus_message* call, void* self, sd_bus_error*) {
+    if (!sd_bus_message_is_method_call(call, kInterface, "GrabAccelerators")) {
+      return sd_bus_message_is_method_call(call, kInterface, "UngrabAccelerators")
+                 ? sd_bus_reply_method_return(call, "b", 1)
+                 : 0;
+    }
     auto& shell = *static_cast<FakeShell*>(self);
     sd_bus_message* reply = nullptr;
     const char* accelerator = nullptr;
@@ -63,19 +66,13 @@ class FakeShell {
     sd_bus_message_open_container(reply, 'a', "u");
     sd_bus_message_enter_container(call, 'a', "(suu)");
     while (sd_bus_message_read(call, "(suu)", &accelerator, &mode, &flags) > 0) {
-      shell.grabbed_.emplace_back(accelerator);  // its action is its position, from 1
+      shell.grabbed_.emplace_back(accelerator);
       sd_bus_message_append(reply, "u", static_cast<std::uint32_t>(shell.grabbed_.size()));
     }
     sd_bus_message_close_container(reply);
     const int sent = sd_bus_send(nullptr, reply, nullptr);
     return sd_bus_message_unref(reply), sent;
   }
-  static int ungrab(sd_bus_message* call, void*, sd_bus_error*) {
-    return sd_bus_reply_method_return(call, "b", 1);  // a press goes to the latest grab anyway
-  }
-  static constexpr sd_bus_vtable kTable[] = {
-      SD_BUS_VTABLE_START(0), SD_BUS_METHOD("GrabAccelerators", "a(suu)", "au", grab, 0),
-      SD_BUS_METHOD("UngrabAccelerators", "au", "b", ungrab, 0), SD_BUS_VTABLE_END};
 
   sd_bus* bus_ = nullptr;
   std::mutex lock_;
@@ -94,13 +91,12 @@ class GnomeSession {
            std::filesystem::exists("/usr/libexec/dconf-service");
   }
   GnomeSession() : dir_(mkdtemp(std::string("/tmp/tonvara-desktop-XXXXXX").data())) {
-    std::filesystem::create_directories(dir_ + "/run");
-    std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
+    mkdir((dir_ + "/run").c_str(), 0700);
     setenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
     setenv("GSETTINGS_BACKEND", "dconf", 1);
-    dconf_ = std::make_unique<ChildProcess>(ChildProcess::Options{{"/usr/libexec/dconf-service"}});
+    dconf_.emplace(ChildProcess::Options{{"/usr/libexec/dconf-service"}});
     waitFor([&] { return bus_.hasOwner("ca.desrt.dconf"); }, std::chrono::seconds(10));
   }
   ~GnomeSession() {
@@ -138,7 +134,7 @@ class GnomeSession {
   ChildProcess server_{
       {.argv = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp"}, .stdoutPath = dir_ + "/display"}};
   std::string display_ = ":" + firstLine(dir_ + "/display").value_or("");
-  std::unique_ptr<ChildProcess> dconf_;
+  std::optional<ChildProcess> dconf_;  // started once the environment names the bus
 };
 
 }  // namespace tonvara::testing
