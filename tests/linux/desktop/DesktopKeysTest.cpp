@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include "AppHarness.h"
 #include "DesktopKeyTakeover.h"
@@ -14,11 +15,12 @@
 namespace tonvara::testing {
 namespace {
 
-using namespace std::chrono_literals;
+using namespace std::literals;
 using namespace desktopkeys;
 constexpr auto kKeys = "org.gnome.settings-daemon.plugins.media-keys";
 constexpr auto kPlay = "XF86AudioPlay";
 constexpr auto kGsd = "/usr/libexec/gsd-media-keys";
+constexpr auto kFolder = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
 // GIO reads its environment once per process: one settings world for the whole program.
 const auto world = GnomeSession::available() ? std::make_unique<GnomeSession>() : nullptr;
 GnomeSession* const session = world.get();
@@ -56,10 +58,8 @@ std::string value(const char* key) { return GnomeSession::value(kKeys, key); }
 // Every key a takeover may touch, and Tonvara's Play binding, as GSettings prints them.
 std::map<std::string, std::string> gnomeKeys() {
   std::map<std::string, std::string> values{
-      {"ours",
-       GnomeSession::value(
-           "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding", "command",
-           "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/tonvara-play/")}};
+      {"ours", GnomeSession::value((kKeys + ".custom-keybinding"s).c_str(), "command",
+                                   (kFolder + "tonvara-play/"s).c_str())}};
   for (const char* key :
        {"play", "play-static", "pause-static", "next", "next-static", "previous-static",
         "playback-forward-static", "playback-rewind-static", "custom-keybindings"}) {
@@ -75,8 +75,7 @@ TEST_F(Desktop, GnomeKeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
   const std::string dir = session->dir();
   // The user's own settings: a changed value and a custom shortcut, beside defaults.
   GnomeSession::set(kKeys, "next-static", "['<Super>n']");
-  GnomeSession::set(kKeys, "custom-keybindings",
-                    "['/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/c0/']");
+  GnomeSession::set(kKeys, "custom-keybindings", ("['"s + kFolder + "c0/']").c_str());
   const auto before = gnomeKeys();
   FakeShell shell;
   const auto gsd = session->start(kGsd);
@@ -87,7 +86,6 @@ TEST_F(Desktop, GnomeKeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
     return grab = shell.newest(kPlay), changed;
   };
   ASSERT_TRUE(regrabbed());
-
   const std::string client = dir + "/key-client";  // records what the desktop hands over
   std::ofstream(client) << "#!/bin/sh\necho \"$@\" >> " << dir << "/keys.log\n";
   std::filesystem::permissions(client, std::filesystem::perms::owner_all);
@@ -97,7 +95,6 @@ TEST_F(Desktop, GnomeKeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
   ASSERT_TRUE(spinUntil(taken) && regrabbed() && shell.press(kPlay));
   EXPECT_EQ(trusted, true);
   EXPECT_TRUE(waitFor([&] { return firstLine(dir + "/keys.log") == "--media-key play"; }, 5s));
-
   // The player gone with pass-through: GNOME has the keys until the rule holds again.
   auto began = std::chrono::steady_clock::now();
   keys->follow(passes);
@@ -108,7 +105,6 @@ TEST_F(Desktop, GnomeKeysGoToTonvaraWhileTheRuleHoldsAndComeBackExactly) {
   keys->follow(holds);
   ASSERT_TRUE(spinUntil(taken));
   std::printf("switch to Tonvara: %lld ms\n", msSince(began));
-
   keys->giveBack();
   ASSERT_TRUE(spinUntil([] { return !saved(); }) && regrabbed());
   EXPECT_EQ(gnomeKeys(), before);
@@ -154,19 +150,15 @@ TEST_F(Desktop, EachDesktopsKeysAreSavedClearedAndPutBackExactly) {
   EXPECT_FALSE(makeGSettingsHolder({{}, "org.example.NotInstalled", {"play"}, {}})->read());
 }
 
-// Tonvara itself on a GNOME Wayland session (no applications to launch), logging to `log`.
-std::unique_ptr<ChildProcess> startTonvara(const std::string& log) {
+// Tonvara itself on a GNOME Wayland session, with no applications to launch.
+std::unique_ptr<ChildProcess> startTonvara() {
   return std::make_unique<ChildProcess>(ChildProcess::Options{
       .argv = {TONVARA_HEADLESS},
       .environment = {{"XDG_CURRENT_DESKTOP", "GNOME"},
                       {"XDG_SESSION_TYPE", "wayland"},
                       {"XDG_DATA_DIRS", "/nowhere"},
                       {"GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas"}},
-      .stderrPath = session->dir() + "/" + log});
-}
-bool logged(const std::string& log, const char* text) {
-  std::ifstream file(session->dir() + "/" + log);
-  return std::string(std::istreambuf_iterator<char>(file), {}).find(text) != std::string::npos;
+      .stderrPath = session->dir() + "/log"});
 }
 
 TEST_F(Desktop, AKilledTonvaraLeavesADesktopTheNextStartPutsRight) {
@@ -175,23 +167,25 @@ TEST_F(Desktop, AKilledTonvaraLeavesADesktopTheNextStartPutsRight) {
   std::filesystem::create_directories(session->dir() + "/config/tonvara");
   std::ofstream(session->dir() + "/config/tonvara/com.tonvara.app.json")
       << R"({"desktopKeysTaken": true})";  // the user agreed in an earlier run
-  auto tonvara = startTonvara("first.log");
+  auto tonvara = startTonvara();
   ASSERT_TRUE(waitFor(taken, 10s));
   EXPECT_EQ(gnomeKeys()["ours"], "\"'" TONVARA_PROGRAM "' --media-key play\"");
   tonvara->kill();
-  tonvara = startTonvara("second.log");  // restores what the crash left, then takes them again
+  const auto written = QFileInfo(savedDesktopKeysPath()).lastModified();
+  tonvara = startTonvara();  // restores what the crash left, then saves and takes them again
   ASSERT_TRUE(waitFor(
-      [] { return logged("second.log", "given back") && logged("second.log", " taken"); }, 10s));
-  const auto file = readSavedDesktopKeys(savedDesktopKeysPath());
-  EXPECT_EQ(file.value_or(SavedDesktopKeys{}).values.value("play"), QStringLiteral("['<Super>p']"));
+      [&] {
+        const QFileInfo file(savedDesktopKeysPath());
+        return file.exists() && file.lastModified() != written;
+      },
+      10s));
+  EXPECT_EQ(readSavedDesktopKeys(savedDesktopKeysPath())->values.value("play"), "['<Super>p']");
   tonvara->kill();
   ChildProcess restore({.argv = {TONVARA_PROGRAM, "--restore-desktop-keys"}});
-  ASSERT_TRUE(waitFor([&] { return !restore.isRunning(); }, 10s));
-  EXPECT_EQ(restore.stop(), 0);
+  EXPECT_TRUE(waitFor([&] { return !restore.isRunning(); }, 10s) && restore.stop() == 0);
   EXPECT_EQ(gnomeKeys(), before);
-
-  tonvara = startTonvara("third.log");
-  ASSERT_TRUE(waitFor([] { return logged("third.log", "taken"); }, 10s));
+  tonvara = startTonvara();
+  ASSERT_TRUE(waitFor(taken, 10s));
   tonvara->stop();
   EXPECT_EQ(gnomeKeys(), before) << "quitting gives them back";
 }
