@@ -41,11 +41,9 @@ class FakeShell {
   bool press(const std::string& accelerator) {
     const std::uint32_t action = newest(accelerator);
     std::lock_guard guard(lock_);
-    return action != 0 &&
-           sd_bus_emit_signal(bus_, kPath, kInterface, "AcceleratorActivated", "ua{sv}", action, 3,
-                              "device-id", "u", 3U, "timestamp", "u", 0U, "action-mode", "u",
-                              1U) >= 0 &&
-           sd_bus_flush(bus_) >= 0;
+    return action != 0 && sd_bus_emit_signal(bus_, kPath, kInterface, "AcceleratorActivated",
+                                             "ua{sv}", action, 3, "device-id", "u", 3U, "timestamp",
+                                             "u", 0U, "action-mode", "u", 1U) >= 0;
   }
 
  private:
@@ -81,9 +79,8 @@ class FakeShell {
   std::thread thread_;
 };
 
-// A private GNOME settings world for a whole test program: a session bus, dconf-service, an X
-// server for the daemons' toolkit and a configuration folder, named in this process's
-// environment before GIO first reads it, so that GSettings writes reach the daemons tests start.
+// A private GNOME settings world for a test program (bus, dconf-service, X server, config
+// folder), named in this process's environment before GIO reads it, so writes reach the daemons.
 class GnomeSession {
  public:
   static bool available() {
@@ -107,7 +104,6 @@ class GnomeSession {
   }
 
   const std::string& dir() const { return dir_; }
-  DbusSession& bus() { return bus_; }
   std::unique_ptr<ChildProcess> start(const std::string& program) {
     return std::make_unique<ChildProcess>(ChildProcess::Options{
         .argv = {program}, .environment = {{"DISPLAY", display_}}, .stderrPath = dir_ + "/log"});
