@@ -241,7 +241,7 @@ void AppModel::watchdogTick() {
 }
 
 KeyHoldRule AppModel::keyHoldRule() const {
-  return {enabled_, automationDenied_,
+  return {enabled_, accessSetupCompleted_, automationDenied_,
           whenNotRunning_ == WhenNotRunning::launchMusic || router_->isMusicRunning()};
 }
 

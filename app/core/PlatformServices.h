@@ -52,9 +52,11 @@ struct KeyTakeoverText {
 };
 
 // When the desktop's keys may be held. Where only the desktop can deliver them (no X11 grab),
-// holding them is all or nothing, so every key must be one Tonvara would take.
+// holding them is all or nothing, so every key must be one the engine would take: the setup
+// completed (the engine runs), control not refused, and the player running or launched.
 struct KeyHoldRule {
   bool interceptionOn = false;
+  bool setupCompleted = false;
   bool controlRefused = false;
   bool playerRunningOrLaunch = false;
 };

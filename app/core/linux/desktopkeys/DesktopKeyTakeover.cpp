@@ -15,8 +15,8 @@ namespace {
 constexpr std::chrono::seconds kQuitWait{3};
 
 bool rulesDiffer(const KeyHoldRule& a, const KeyHoldRule& b) {
-  return a.interceptionOn != b.interceptionOn || a.controlRefused != b.controlRefused ||
-         a.playerRunningOrLaunch != b.playerRunningOrLaunch;
+  return a.interceptionOn != b.interceptionOn || a.setupCompleted != b.setupCompleted ||
+         a.controlRefused != b.controlRefused || a.playerRunningOrLaunch != b.playerRunningOrLaunch;
 }
 
 }  // namespace
@@ -147,7 +147,8 @@ bool DesktopKeyTakeover::wanted() const {
   if (!consent_ || !rule_.interceptionOn) {
     return false;
   }
-  return !deliveryPath_ || (!rule_.controlRefused && rule_.playerRunningOrLaunch);
+  return !deliveryPath_ ||
+         (rule_.setupCompleted && !rule_.controlRefused && rule_.playerRunningOrLaunch);
 }
 
 void DesktopKeyTakeover::reconcile() {
