@@ -1,6 +1,7 @@
 #include "DesktopKeyTakeover.h"
 
 #include <QFile>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <future>
@@ -24,6 +25,8 @@ bool rulesDiffer(const KeyHoldRule& a, const KeyHoldRule& b) {
 // What runs on the queue, shared with the jobs so that it outlives the controller.
 struct DesktopKeyTakeover::Worker {
   std::mutex lock;  // one holder or channel call at a time
+  // Quitting: a take that has not begun yet must not change the desktop after the restore.
+  std::atomic<bool> closed{false};
   std::unique_ptr<DesktopKeyHolder> holder;
   std::unique_ptr<KeyDeliveryChannel> channel;
   QString savedPath;
@@ -31,6 +34,9 @@ struct DesktopKeyTakeover::Worker {
   KeyDeliveryChannel::Deliver deliver;
 
   bool take() {
+    if (closed) {
+      return false;
+    }
     // A file left behind holds the desktop's real values: put them back before reading.
     if (!restoreSavedDesktopKeys(savedPath)) {
       return false;
@@ -91,6 +97,7 @@ DesktopKeyTakeover::~DesktopKeyTakeover() {
     std::lock_guard guard(mailbox_->lock);
     mailbox_->context = nullptr;
   }
+  worker_->closed = true;
   if (!busy_ && !held_ && !QFile::exists(savedPath_)) {
     return;
   }
