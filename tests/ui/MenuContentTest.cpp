@@ -161,9 +161,12 @@ TEST_F(MenuTest, WithoutATrayTheWindowOffersTheMenuSaysOnceHowToGetOneAndTheIcon
   EXPECT_EQ(offered.join("|").toStdString(),
             "Enabled [x]|Launch Music [x]|Pass keys to other apps|Launch at "
             "Login|About Tonvara|Check for Updates…|Quit Tonvara");
-  view.traylessSection()->findChildren<QPushButton*>().first()->click();
-  EXPECT_EQ(model.calls["setEnabled"], 1);
-  EXPECT_EQ(view.traylessSection()->findChildren<QPushButton*>().first()->isChecked(), false);
+  QPushButton* enabled = view.traylessSection()->findChildren<QPushButton*>().first();
+  enabled->click();
+  EXPECT_TRUE(model.calls["setEnabled"] == 1 && !enabled->isChecked());
+  model.state.enabled = true;  // changed elsewhere: the button follows
+  model.publish(model.state);
+  EXPECT_TRUE(enabled->isChecked());
   tray = true;
   scheduler.advance(TrayAvailability::kPollInterval);
   EXPECT_TRUE(label.trayIcon().isVisible() && !view.traylessSection());
