@@ -23,7 +23,9 @@ TraylessSection::TraylessSection(MenuContent& menu, const QString& hint, QWidget
   const auto rowForNext = [&] {
     if (!row) {
       row = new QHBoxLayout;
+      row->setSpacing(8);
       column->addLayout(row);
+      row->setAlignment(Qt::AlignLeft);
     }
     return row;
   };
@@ -61,7 +63,12 @@ TraylessSection::TraylessSection(MenuContent& menu, const QString& hint, QWidget
       row = nullptr;
     } else if (QMenu* submenu = action->menu()) {
       row = nullptr;
-      rowForNext()->addWidget(new QLabel(submenu->title()));
+      auto* title = new QLabel(submenu->title());
+      style::applyTextLook(*title, style::TextStyle::body, QFont::Normal, false);
+      // Named after the player, which may change while the window is open.
+      connect(&menu, &MenuContent::synced, title,
+              [title, submenu] { title->setText(submenu->title()); });
+      rowForNext()->addWidget(title);
       for (QAction* option : submenu->actions()) {
         addButton(option);
       }
