@@ -110,7 +110,9 @@ TEST_F(AccessViewTest, OnLinuxTheWordsNameThePlayerAndWhatEachButtonOpensAndNone
   AccessView linux(
       model, scheduler, [] { return 820.0; }, nullptr, nullptr, linuxTexts());
   linux.reducedMotion().apply(kGnome, "enable-animations", false);
-  State base{.player = "Rhythmbox", .settingsApp = "GNOME Settings"};
+  State base{.player = "Rhythmbox",
+             .settingsApp = "GNOME Settings",
+             .steps = "Turn off the desktop's media shortcuts."};
   const auto at = [&](bool keys, AutomationAccess player, bool requested = false) {
     State next = base;
     next.hasAccessibility = keys, next.automationStatus = player;
@@ -158,10 +160,11 @@ TEST_F(AccessViewTest, OnLinuxTheWordsNameThePlayerAndWhatEachButtonOpensAndNone
             "Follow the two steps below so your media keys control Rhythmbox. Media keys");
 
   // No player: step 2 says so and, with players to pick, offers the picker.
-  base = {.player = "", .settingsApp = ""};
+  base.player = base.settingsApp = "";
   model.publish(at(true, undetermined));
   EXPECT_EQ(shown(linux.automationCard()),
             "STEP 2 circle A: No music player is installed. Install one and it shows up here.");
+  EXPECT_EQ(shown(linux.statusCard().automationRow()), "exclamationmark O: No player installed");
   EXPECT_FALSE(linux.stepPlayerPicker().isVisibleTo(&linux));
   base.players = {{"org.gnome.Lollypop.desktop", "Lollypop"}, {"spotify.desktop", "Spotify"}};
   model.publish(at(true, undetermined));
@@ -169,7 +172,6 @@ TEST_F(AccessViewTest, OnLinuxTheWordsNameThePlayerAndWhatEachButtonOpensAndNone
             "No default music player is set. Pick one below.");
   EXPECT_EQ(linux.stepPlayerPicker().choices().itemText(0), "Default");
   // Nothing to open: the steps are shown in the window itself.
-  base.steps = "Turn off the desktop's media shortcuts.";
   model.publish(at(false, undetermined, true));
   EXPECT_EQ(shown(linux.accessibilityCard()), "STEP 1 " + keys + "Show the Steps>]");
   EXPECT_TRUE(linux.areAccessibilityStepsShown());

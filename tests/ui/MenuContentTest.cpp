@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPainter>
@@ -170,8 +171,11 @@ TEST_F(MenuTest, WithoutATrayTheWindowOffersTheMenuSaysOnceHowToGetOneAndTheIcon
   tray = true;
   scheduler.advance(TrayAvailability::kPollInterval);
   EXPECT_TRUE(label.trayIcon().isVisible() && !view.traylessSection());
-  tray = false;  // the panel's tray goes away: heard of, not polled for
-  availability.recheckSoon();
+  watchTrayHosts(availability);
+  tray = false;  // the panel's tray window is destroyed: heard of at once, not polled for
+  std::array<std::uint8_t, 32> destroyNotify{17};
+  QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t",
+                                                          destroyNotify.data(), nullptr);
   scheduler.advance({});
   EXPECT_TRUE(model.calls["showAccessWindow"] == 2 && !label.trayIcon().isVisible());
   ASSERT_TRUE(view.traylessSection());
