@@ -55,9 +55,7 @@ struct FakeUiModel final : UiModel {
   QString musicAppName() const override { return state.player; }
   QList<MusicAppChoice> musicAppChoices() const override { return state.players; }
   QString musicAppId() const override { return state.playerId; }
-  void setMusicAppId(const QString& id) override {
-    ++calls["setMusicAppId"], state.playerId = id, publish(state);
-  }
+  void setMusicAppId(const QString& id) override { state.playerId = id, publish(state); }
   QString settingsAppName() const override { return state.settingsApp; }
   QString accessibilitySteps() const override { return state.steps; }
   std::optional<KeyTakeover> keyTakeover() const override { return state.takeover; }
