@@ -37,11 +37,20 @@ void PlayerPicker::apply() {
   QString defaultTitle =
       defaultName_.isEmpty() ? texts_.defaultChoiceUnnamed : texts_.defaultChoice;
   defaultTitle.replace(QStringLiteral("{player}"), defaultName_);
+  QList<MusicAppChoice> wanted{{QString(), defaultTitle}};
+  wanted.append(players);
   const QSignalBlocker quiet(choices_);
-  choices_->clear();
-  choices_->addItem(defaultTitle, QString());
-  for (const MusicAppChoice& player : players) {
-    choices_->addItem(player.name, player.id);
+  // Rebuilt only when the list changed: a rebuild would close the list the user has open.
+  bool same = choices_->count() == wanted.size();
+  for (int i = 0; same && i < choices_->count(); ++i) {
+    same =
+        choices_->itemText(i) == wanted[i].name && choices_->itemData(i).toString() == wanted[i].id;
+  }
+  if (!same) {
+    choices_->clear();
+    for (const MusicAppChoice& player : wanted) {
+      choices_->addItem(player.name, player.id);
+    }
   }
   choices_->setCurrentIndex(std::max(0, choices_->findData(chosen)));
 }
