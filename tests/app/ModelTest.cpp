@@ -58,6 +58,34 @@ TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
   }
 }
 
+TEST(AppModel, ThePickedPlayerIsNamedAtOnceCheckedAndReadAgainOffTheMainThreadWhenShown) {
+  AppHarness app;
+  app.services->players = {{"a.desktop", "A"}, {"b.desktop", "B"}};
+  AppModel& model = app.launch();
+  QSignalSpy published(&model, &AppModel::musicApplicationChanged);
+  EXPECT_EQ(std::tuple(app.services->lookups, model.musicAppName(), model.accessibilitySteps()),
+            std::tuple(0, "", ""));  // nothing read on the main thread
+  app.advance(1ms);
+  EXPECT_EQ(std::tuple(model.musicAppName(), model.musicAppChoices().size(), published.count()),
+            std::tuple("Default", 2, 1));
+  EXPECT_FALSE(model.accessibilitySteps().isEmpty());
+  const int checks = app.apps->automationChecks();
+  model.setMusicAppId("b.desktop");
+  EXPECT_EQ(std::tuple(model.musicAppName(), model.musicAppId(), app.services->pushed.last()),
+            std::tuple("B", "b.desktop", "b.desktop"));
+  EXPECT_GT(app.apps->automationChecks(), checks);  // the new player's Automation
+  app.advance(1ms);
+  const int lookups = app.services->lookups;
+  model.refreshPermissions();  // the window's every-second refresh reads no desktop entries
+  app.advance(1s);
+  model.showAccessWindow();
+  app.advance(1ms);
+  EXPECT_EQ(std::pair(app.services->lookups, model.musicAppName()), std::pair(lookups + 1, QString("B")));
+  model.showAccessWindow();
+  app.model.reset();  // a lookup that outlives the model is dropped
+  app.advance(1ms);
+}
+
 TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSetupIsDone) {
   AppHarness app;
   app.taps->setTrusted(false);
