@@ -15,23 +15,6 @@ namespace {
 
 QString key(const char* name) { return QString::fromLatin1(name); }
 
-// Runs `work` on the background queue and `deliver` with its result on the main thread, while
-// the model lives.
-template <typename Work, typename Deliver>
-void inBackground(PlatformServices& services, AppModel* model, Work work, Deliver deliver) {
-  services.backgroundQueue()->async(
-      [model = QPointer<AppModel>(model), work = std::move(work), deliver = std::move(deliver)] {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [model, deliver, result = work()] {
-              if (model) {
-                deliver(*model, result);
-              }
-            },
-            Qt::QueuedConnection);
-      });
-}
-
 AccessWindowFactory placeholderWhenEmpty(AccessWindowFactory factory) {
   if (factory) {
     return factory;
@@ -51,6 +34,27 @@ std::unique_ptr<Updater> makeUpdater(const PlatformServices& services) {
           ? QUrl(services.infoDictionaryValue(key(UpdateConfiguration::kFeedUrlKey)).toString())
           : QUrl();
   return std::make_unique<Updater>(configured, feed, BundleInfo::version());
+}
+
+// Runs `task` on the main thread later; nothing once the application is gone.
+void onMainThread(std::function<void()> task) {
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    QMetaObject::invokeMethod(application, std::move(task), Qt::QueuedConnection);
+  }
+}
+
+// Runs `work` on the background queue and `deliver` with its result on the main thread, while
+// the model lives.
+template <typename Work, typename Deliver>
+void inBackground(PlatformServices& services, AppModel* model, Work work, Deliver deliver) {
+  services.backgroundQueue()->async(
+      [model = QPointer<AppModel>(model), work = std::move(work), deliver = std::move(deliver)] {
+        onMainThread([model, deliver, result = work()] {
+          if (model) {
+            deliver(*model, result);
+          }
+        });
+      });
 }
 
 }  // namespace
@@ -128,6 +132,13 @@ void AppModel::start() {
   started_ = true;
   loadMusicApps();
   loadKeyHelp();
+  services_->observeMusicApplications([model = QPointer<AppModel>(this)] {
+    onMainThread([model] {
+      if (model) {
+        model->loadMusicApps();
+      }
+    });
+  });
   router_->update(effectiveEngineSettings());
   refreshPermissions();
   if (!accessSetupCompleted_ || (enabled_ && needsAttention())) {

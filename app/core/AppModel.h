@@ -103,7 +103,7 @@ class AppModel : public QObject {
 
   // The music application: the user's pick (empty for the platform's own), the one in effect
   // and the players offered, read in the background at start and whenever the Access window is
-  // shown, and published on the main thread.
+  // shown or the players on the bus change, and published on the main thread.
   QString musicAppId() const { return musicAppId_; }
   QString musicAppName() const { return musicApp_.name; }
   const std::vector<MusicApp>& musicAppChoices() const { return musicAppChoices_; }

@@ -105,6 +105,9 @@ class PlatformServices {
   virtual void setMusicApplication(const QString& id) { (void)id; }
   // The music application in effect. May read desktop entries: never on the main thread.
   virtual MusicApp musicApplication() { return {QString(), QStringLiteral("Music")}; }
+  // Calls `handler`, on any thread, when the players to pick from may have changed. Replaces
+  // the one before; none is called once the services are gone.
+  virtual void observeMusicApplications(std::function<void()> handler) { (void)handler; }
   // Looks at the running processes and installed programs: never on the main thread.
   virtual KeyHelp keyHelp() { return {QStringLiteral("System Settings"), QString()}; }
 };

@@ -63,6 +63,14 @@ MprisApplicationPlatform::MprisApplicationPlatform(Options options)
             directory.requestAccessCheck(players.front().owner);
           }
         }
+        std::function<void()> handler;
+        {
+          std::lock_guard lock(mutex_);
+          handler = onPlayersChanged_;
+        }
+        if (handler) {
+          handler();
+        }
       }});
 }
 
@@ -272,6 +280,11 @@ void MprisApplicationPlatform::chooseMusicApplication(const std::string& desktop
     musicEntryName_ = desktopId.empty() ? defaultEntryName_ : entryNameFromId(desktopId);
   }
   directory_->requestPlayersChanged();
+}
+
+void MprisApplicationPlatform::onPlayersChanged(std::function<void()> handler) {
+  std::lock_guard lock(mutex_);
+  onPlayersChanged_ = std::move(handler);
 }
 
 PlayerEntry MprisApplicationPlatform::musicApplication() {

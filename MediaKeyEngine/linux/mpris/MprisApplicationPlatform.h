@@ -53,6 +53,7 @@ class MprisApplicationPlatform final : public ApplicationPlatform, public MusicA
   std::vector<PlayerEntry> pickablePlayers() override;
   void chooseMusicApplication(const std::string& desktopId) override;
   PlayerEntry musicApplication() override;
+  void onPlayersChanged(std::function<void()> handler) override;
 
  private:
   // Looks the music application up again (reads desktop entries) and follows it.
@@ -69,6 +70,7 @@ class MprisApplicationPlatform final : public ApplicationPlatform, public MusicA
   std::string chosenId_;
   std::string defaultEntryName_;
   std::string musicEntryName_;
+  std::function<void()> onPlayersChanged_;
   // Last: its thread calls back into the members above, so it stops first.
   std::unique_ptr<PlayerDirectory> directory_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ class MusicApplicationChoice {
   // The entry in effect: the chosen one while it is installed, else the default; an empty ID
   // when there is neither.
   virtual PlayerEntry musicApplication() = 0;
+  // `handler` runs on a thread of the platform's whenever players come, go or name their entry,
+  // or the choice changes; it replaces the one before.
+  virtual void onPlayersChanged(std::function<void()> handler) = 0;
 };
 
 }  // namespace tonvara::mpris

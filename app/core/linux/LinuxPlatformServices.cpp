@@ -75,7 +75,10 @@ LinuxPlatformServices::LinuxPlatformServices(std::unique_ptr<UserDefaults> defau
       defaults_(std::move(defaults)),
       players_(dynamic_cast<mpris::MusicApplicationChoice*>(this->applications().get())) {}
 
-LinuxPlatformServices::~LinuxPlatformServices() = default;
+LinuxPlatformServices::~LinuxPlatformServices() {
+  // The engine's platform outlives these services.
+  observeMusicApplications(nullptr);
+}
 
 QVariant LinuxPlatformServices::infoDictionaryValue(const QString& key) const {
   return BundleInfo::infoDictionary().value(key);
@@ -129,6 +132,12 @@ MusicApp LinuxPlatformServices::musicApplication() {
   }
   const auto entry = players_->musicApplication();
   return {QString::fromStdString(entry.id), QString::fromStdString(entry.name)};
+}
+
+void LinuxPlatformServices::observeMusicApplications(std::function<void()> handler) {
+  if (players_ != nullptr) {
+    players_->onPlayersChanged(std::move(handler));
+  }
 }
 
 KeyHelp LinuxPlatformServices::keyHelp() {

@@ -43,6 +43,7 @@ class LinuxPlatformServices : public EnginePlatformServices {
   std::vector<MusicApp> musicApplications() override;
   void setMusicApplication(const QString& id) override;
   MusicApp musicApplication() override;
+  void observeMusicApplications(std::function<void()> handler) override;
   KeyHelp keyHelp() override;
 
  private:

@@ -42,6 +42,7 @@ struct FakePlatformServices final : LinuxPlatformServices {
   // The picked player among `players`, else the default.
   std::vector<MusicApp> musicApplications() override { return players; }
   void setMusicApplication(const QString& id) override { pushed.push_back(id); }
+  void observeMusicApplications(std::function<void()> f) override { playersChanged = f; }
   MusicApp musicApplication() override {
     ++lookups;
     const auto found = std::find_if(players.begin(), players.end(), [&](auto& app) {
@@ -58,6 +59,7 @@ struct FakePlatformServices final : LinuxPlatformServices {
   std::vector<MusicApp> players;
   QStringList pushed;
   int lookups = 0;
+  std::function<void()> playersChanged;
 };
 
 // A model on fakes sharing one virtual clock.

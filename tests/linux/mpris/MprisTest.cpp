@@ -165,10 +165,13 @@ TEST_F(MprisTest, APickedPlayerIsTheMusicAppUntilItIsNoLongerInstalled) {
                                  std::pair("Idle"s, "")})  // Idle: no player, not running
     writeFile(apps + id + ".desktop",
               "[Desktop Entry]\nName=" + (id == act ? "act" : id) + "\n" + kEntry + more);
+  std::atomic<int> changes{0};
   const auto platform = makePlatform();
+  platform->onPlayersChanged([&] { ++changes; });
   FakePlayer fallback(bus_->address(), {kPrefix + "a"}, "org.example.Player", FakePlayer::fail);
   FakePlayer picked(bus_->address(), {act}, act), other(bus_->address(), {kPrefix + "r"}, "Run");
   ASSERT_TRUE(waitFor([&] { return platform->runningApplications(kMusic).size() == 1; }, 5s));
+  EXPECT_GT(changes, 0);
   platform->chooseMusicApplication(act + ".desktop");
   EXPECT_TRUE(platform->runningApplications(kMusic).empty());  // at once, before any lookup
   ASSERT_TRUE(waitFor([&] { return platform->musicApplication().name == "act"; }, 5s));
