@@ -13,6 +13,7 @@
 #include "AppHarness.h"
 #include "BundleInfo.h"
 #include "LoginItem.h"
+#include "Permissions.h"
 #include "Updater.h"
 
 namespace tonvara::testing {
@@ -149,6 +150,24 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
   model.setLoginEnabled(true);
   EXPECT_FALSE(model.loginEnabled());
   qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
+TEST(Permissions, TheSettingsButtonNamesTheProgramItOpensTheDesktopsOwnFirst) {
+  // XDG_CURRENT_DESKTOP, installed programs -> the name shown, the program opened (first letter)
+  for (const auto& [desktop, installed, name, opened] :
+       std::vector<std::tuple<QString, QStringList, QString, QString>>{
+           {"ubuntu:GNOME", {"systemsettings", "gnome-control-center"}, "GNOME Settings", "g"},
+           {"KDE", {"gnome-control-center", "systemsettings5"}, "KDE System Settings", "s"},
+           {"XFCE", {"gnome-control-center"}, "GNOME Settings", "g"},
+           {"XFCE", {}, "", ""}}) {
+    QStringList started;
+    const auto find = [&](const QString& p) { return installed.contains(p) ? p : QString(); };
+    const auto start = [&](auto& p, auto&) { return started << p.left(1), true; };
+    const Permissions::Desktop fake{desktop, find, start, {}};
+    Permissions::open(Permissions::kAccessibilityPaneAddress, fake);
+    EXPECT_EQ(std::pair(Permissions::settingsAppName(fake), started.value(0)),
+              std::pair(name, opened));
+  }
 }
 
 // An update feed announcing the given versions.

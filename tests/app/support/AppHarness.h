@@ -39,16 +39,14 @@ struct FakePlatformServices final : LinuxPlatformServices {
     return ticks.push_back(tick), nullptr;
   }
   void observeDidBecomeActive(std::function<void()> f) override { activeHandlers.push_back(f); }
-  // The picked player among `players`, else the default.
   std::vector<MusicApp> musicApplications() override { return players; }
   void setMusicApplication(const QString& id) override { pushed.push_back(id); }
   void observeMusicApplications(std::function<void()> f) override { playersChanged = f; }
   MusicApp musicApplication() override {
     ++lookups;
-    const auto found = std::find_if(players.begin(), players.end(), [&](auto& app) {
-      return app.id == pushed.value(pushed.size() - 1);
-    });
-    return found != players.end() ? *found : MusicApp{"default.desktop", "Default"};
+    for (const auto& app : players)
+      if (app.id == pushed.value(pushed.size() - 1)) return app;
+    return {"default.desktop", "Default"};
   }
 
   std::unique_ptr<UserDefaults> storedDefaults = std::make_unique<InMemoryDefaults>();
