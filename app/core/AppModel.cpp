@@ -89,6 +89,9 @@ AppModel::AppModel(AppModelDependencies dependencies, QObject* parent)
   // The stored values as read, not yet the effective ones: start() replaces them.
   router_ = makeRouter(dependencies.makeRouter, EngineSettings(enabled, policy));
   observeUpdater();
+  // Begun here, so that the names are usually in before start() shows the window.
+  loadMusicApps();
+  loadKeyHelp();
 }
 
 AppModel::~AppModel() = default;
@@ -130,8 +133,6 @@ void AppModel::start() {
     return;
   }
   started_ = true;
-  loadMusicApps();
-  loadKeyHelp();
   services_->observeMusicApplications([model = QPointer<AppModel>(this)] {
     onMainThread([model] {
       if (model) {

@@ -102,14 +102,14 @@ class AppModel : public QObject {
   void requestAutomation();
 
   // The music application: the user's pick (empty for the platform's own), the one in effect
-  // and the players offered, read in the background at start and whenever the Access window is
+  // and the players offered, read in the background when made and whenever the Access window is
   // shown or the players on the bus change, and published on the main thread.
   QString musicAppId() const { return musicAppId_; }
   QString musicAppName() const { return musicApp_.name; }
   const std::vector<MusicApp>& musicAppChoices() const { return musicAppChoices_; }
   // Assign, persist (no key for the default), push to the engine, refresh permissions.
   void setMusicAppId(const QString& id);
-  // How to free the media keys on this desktop, read once in the background at start.
+  // How to free the media keys on this desktop, read once in the background when made.
   QString settingsAppName() const { return keyHelp_.settingsAppName; }
   QString accessibilitySteps() const { return keyHelp_.steps; }
   // Shows the Access window and reads the players again.
