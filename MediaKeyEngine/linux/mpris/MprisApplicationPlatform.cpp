@@ -245,6 +245,9 @@ std::vector<PlayerEntry> MprisApplicationPlatform::pickablePlayers() {
   for (const auto& app : installedPlayers()) {
     add(app);
   }
+  if (const auto fallback = defaultApplicationFor(options_.audioMimeType)) {
+    add(*fallback);  // many players (VLC among them) are filed under AudioVideo, not Audio
+  }
   // Many players declare no categories; those running on the bus are offered too. A player
   // without an installed entry is left out: there would be nothing to start or to store.
   std::vector<std::string> ids;

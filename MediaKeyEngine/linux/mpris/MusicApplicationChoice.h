@@ -12,14 +12,14 @@ struct PlayerEntry {
   std::string name;  // the entry's Name
 };
 
-// Which installed player is the music application on a Linux desktop. Only the setter may be
-// called on a thread that must not wait; the rest read desktop entries and the bus's picture.
+// Which installed player is the music application on a Linux desktop. Choosing and observing
+// never wait; the lookups read desktop entries, so never make them on a thread that must not.
 class MusicApplicationChoice {
  public:
   virtual ~MusicApplicationChoice() = default;
 
-  // Installed players (Audio and Player categories) and the installed applications of the
-  // players on the bus now, each once, by name.
+  // Installed players (Audio and Player categories), the default audio application, the chosen
+  // one and the installed applications of the players on the bus now, each once, by name.
   virtual std::vector<PlayerEntry> pickablePlayers() = 0;
   // Empty: the desktop's default audio application. Never waits; takes effect at once for
   // running players, launches, commands and the Automation check.

@@ -35,7 +35,7 @@ const std::vector<ShortcutSettings>& shortcutSettings() {
   return all;
 }
 
-// The running desktop's own settings first, then any others, while `take` refuses them.
+// The first settings that `take` accepts, the running desktop's own tried first.
 const ShortcutSettings* firstTaken(const Desktop& desktop,
                                    const std::function<bool(const ShortcutSettings&)>& take) {
   const auto names = desktop.currentDesktop.split(u':', Qt::SkipEmptyParts);

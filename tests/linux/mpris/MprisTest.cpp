@@ -159,10 +159,10 @@ TEST_F(MprisTest, LaunchesAreUpOnlyOnceTheirPlayerAppearsAndLeaveNoZombies) {
 
 TEST_F(MprisTest, APickedPlayerIsTheMusicAppUntilItIsNoLongerInstalled) {
   const std::string apps = privateXdgDirs().dataHome + "/applications/", act = "org.example.Act";
-  installDefaultPlayer("org.example.Player.desktop",
-                       "Name=Default\nCategories=Audio;Player;\n" + std::string(kEntry));
+  installDefaultPlayer("org.example.Player.desktop", "Name=Default\n" + std::string(kEntry));
   for (const auto& [id, more] : {std::pair(act, "DBusActivatable=true\n"), std::pair("Run"s, ""),
-                                 std::pair("Idle"s, "")})  // Idle: no player, not running
+                                 std::pair("Idle"s, "Categories=Audio;Player;\n"),
+                                 std::pair("None"s, "")})  // None: no player, not running
     writeFile(apps + id + ".desktop",
               "[Desktop Entry]\nName=" + (id == act ? "act" : id) + "\n" + kEntry + more);
   std::atomic<int> changes{0};
@@ -183,7 +183,7 @@ TEST_F(MprisTest, APickedPlayerIsTheMusicAppUntilItIsNoLongerInstalled) {
             std::tuple(1, 1, 0));
   std::vector<std::string> names;  // installed players and running ones, once each, by name
   for (const auto& entry : platform->pickablePlayers()) names.push_back(entry.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"act", "Default", "Run"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"act", "Default", "Idle", "Run"}));
   std::filesystem::remove(apps + act + ".desktop");
   EXPECT_TRUE(waitFor([&] { return platform->musicApplication().name == "Default"; }, 5s));
   EXPECT_EQ(platform->runningApplications(kMusic).size(), 1);
