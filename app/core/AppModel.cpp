@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QtDebug>
+#include <algorithm>
 
 #include "AutomationPermission.h"
 #include "BundleInfo.h"

@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "AccessWindowController.h"
 #include "MediaKeyEngine/EngineSettings.h"
