@@ -35,7 +35,14 @@ class AppModelUiAdapter final : public ui::UiModel {
   void openAccessibilitySettings() override;
   void openAutomationSettings() override;
 
-  void showAccessWindow() override { model_.accessWindow().show(); }
+  QString musicAppName() const override { return model_.musicAppName(); }
+  QList<ui::MusicAppChoice> musicAppChoices() const override;
+  QString musicAppId() const override { return model_.musicAppId(); }
+  void setMusicAppId(const QString& id) override { model_.setMusicAppId(id); }
+  QString settingsAppName() const override { return model_.settingsAppName(); }
+  QString accessibilitySteps() const override { return model_.accessibilitySteps(); }
+
+  void showAccessWindow() override { model_.showAccessWindow(); }
   void checkForUpdates() override;
 
  private slots:

@@ -11,6 +11,9 @@
 namespace tonvara {
 
 class ApplicationStateObserver;
+namespace mpris {
+class MusicApplicationChoice;
+}
 
 // The application core's services on a Linux desktop: settings in a JSON file, trust and
 // applications from the engine's platform, launch at login through XDG autostart.
@@ -36,8 +39,16 @@ class LinuxPlatformServices : public EnginePlatformServices {
   void observeDidBecomeActive(std::function<void()> handler) override;
   std::unique_ptr<ProcessActivity> beginActivity(const QString& reason) override;
 
+  // The engine's player choice, where its platform offers one.
+  std::vector<MusicApp> musicApplications() override;
+  void setMusicApplication(const QString& id) override;
+  MusicApp musicApplication() override;
+  void observeMusicApplications(std::function<void()> handler) override;
+  KeyHelp keyHelp() override;
+
  private:
   std::unique_ptr<UserDefaults> defaults_;
+  mpris::MusicApplicationChoice* const players_;  // null without one; owned by applications()
   std::vector<std::unique_ptr<ApplicationStateObserver>> activeObservers_;
 };
 
