@@ -34,6 +34,14 @@ void AppModelUiAdapter::schedulePublish() {
       Qt::QueuedConnection);
 }
 
+QList<ui::MusicAppChoice> AppModelUiAdapter::musicAppChoices() const {
+  QList<ui::MusicAppChoice> choices;
+  for (const auto& app : model_.musicAppChoices()) {
+    choices.append({app.id, app.name});
+  }
+  return choices;
+}
+
 void AppModelUiAdapter::openAccessibilitySettings() {
   Permissions::open(QString::fromLatin1(Permissions::kAccessibilityPaneAddress));
 }

@@ -39,8 +39,14 @@ class AppModelUiAdapter final : public ui::UiModel {
   void takeOverKeys() override { model_.takeOverKeys(); }
   bool holdsDesktopKeys() const override { return model_.holdsDesktopKeys(); }
   void giveKeysBack() override { model_.giveKeysBack(); }
+  QString musicAppName() const override { return model_.musicAppName(); }
+  QList<ui::MusicAppChoice> musicAppChoices() const override;
+  QString musicAppId() const override { return model_.musicAppId(); }
+  void setMusicAppId(const QString& id) override { model_.setMusicAppId(id); }
+  QString settingsAppName() const override { return model_.settingsAppName(); }
+  QString accessibilitySteps() const override { return model_.accessibilitySteps(); }
 
-  void showAccessWindow() override { model_.accessWindow().show(); }
+  void showAccessWindow() override { model_.showAccessWindow(); }
   void checkForUpdates() override;
 
  private slots:

@@ -140,6 +140,7 @@ int main(int argc, char** argv) {
   tonvara::ui::MenuBarLabel label(adapter, menu);
   tonvara::ui::QtScheduler scheduler;
   tonvara::ui::TrayAvailability tray(scheduler);
+  tonvara::ui::watchTrayHosts(tray);
 
   delegate.attach(&reopen);
   label.followTray(tray, tonvara::ui::trayHint(qEnvironmentVariable("XDG_CURRENT_DESKTOP")));

@@ -87,12 +87,12 @@ void MusicController::perform(MediaKey key, bool launchIfNeeded) {
 void MusicController::run(MediaKey key, bool launchIfNeeded) {
   // A second launch while the first is under way would start a second instance.
   if (launchPending_) {
-    keysAwaitingLaunch_.push_back(key);
+    keysAwaitingLaunch_.emplace_back(key, launchIfNeeded);
     return;
   }
   if (launchIfNeeded && !isRunning_()) {
     launchPending_ = true;
-    keysAwaitingLaunch_.assign(1, key);
+    keysAwaitingLaunch_.assign(1, {key, launchIfNeeded});
     launchApplication_([weak = weak_from_this()](bool isUp) {
       if (auto controller = weak.lock()) {
         controller->queue_->async([controller, isUp] { controller->finishLaunch(isUp); });
@@ -106,12 +106,24 @@ void MusicController::run(MediaKey key, bool launchIfNeeded) {
 void MusicController::finishLaunch(bool isUp) {
   const auto keys = std::exchange(keysAwaitingLaunch_, {});
   launchPending_ = false;
-  if (!isUp || keys.empty()) {
+  if (keys.empty()) {
     return;
   }
-  sendAfterLaunch(keys.front());
+  if (!isUp) {
+    // The launch failed, but a player may have come up some other way meanwhile: keys decided
+    // while it ran were taken for it and must not be lost with the launch.
+    if (isRunning_()) {
+      for (const auto& [key, launchIfNeeded] : keys) {
+        if (!launchIfNeeded) {
+          sendCommand_(key, false);
+        }
+      }
+    }
+    return;
+  }
+  sendAfterLaunch(keys.front().first);
   for (auto later = keys.begin() + 1; later != keys.end(); ++later) {
-    sendCommand_(*later, false);
+    sendCommand_(later->first, false);
   }
 }
 

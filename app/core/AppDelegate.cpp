@@ -12,7 +12,7 @@ AppDelegate::AppDelegate(AppModelDependencies dependencies, QObject* parent)
 void AppDelegate::applicationDidFinishLaunching() { model_.start(); }
 
 bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
-  model_.accessWindow().show();
+  model_.showAccessWindow();
   return true;
 }
 

@@ -1,7 +1,9 @@
 #include "AppModel.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QtDebug>
+#include <algorithm>
 
 #include "AutomationPermission.h"
 #include "BundleInfo.h"
@@ -35,6 +37,27 @@ std::unique_ptr<Updater> makeUpdater(const PlatformServices& services) {
   return std::make_unique<Updater>(configured, feed, BundleInfo::version());
 }
 
+// Runs `task` on the main thread later; nothing once the application is gone.
+void onMainThread(std::function<void()> task) {
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    QMetaObject::invokeMethod(application, std::move(task), Qt::QueuedConnection);
+  }
+}
+
+// Runs `work` on the background queue and `deliver` with its result on the main thread, while
+// the model lives.
+template <typename Work, typename Deliver>
+void inBackground(PlatformServices& services, AppModel* model, Work work, Deliver deliver) {
+  services.backgroundQueue()->async(
+      [model = QPointer<AppModel>(model), work = std::move(work), deliver = std::move(deliver)] {
+        onMainThread([model, deliver, result = work()] {
+          if (model) {
+            deliver(*model, result);
+          }
+        });
+      });
+}
+
 }  // namespace
 
 AppModel::AppModel(AppModelDependencies dependencies, QObject* parent)
@@ -61,6 +84,9 @@ AppModel::AppModel(AppModelDependencies dependencies, QObject* parent)
   accessSetupCompleted_ = defaults_.boolean(key(kAccessSetupCompletedKey));
   assign(hasRequestedAccessibility_, defaults_.boolean(key(kAccessibilityRequestedKey)),
          &AppModel::hasRequestedAccessibilityChanged);
+  // A non-string or empty value is the platform's own player.
+  musicAppId_ = defaults_.string(key(kMusicApplicationKey)).value_or(QString());
+  services_->setMusicApplication(musicAppId_);
   // The stored values as read, not yet the effective ones: start() replaces them.
   router_ = makeRouter(dependencies.makeRouter, EngineSettings(enabled, policy));
   observeUpdater();
@@ -76,6 +102,9 @@ AppModel::AppModel(AppModelDependencies dependencies, QObject* parent)
                                                  model->syncEngineDerivedState();
                                                }
                                              }});
+  // Begun here, so that the names are usually in before start() shows the window.
+  loadMusicApps();
+  loadKeyHelp();
 }
 
 AppModel::~AppModel() = default;
@@ -120,6 +149,13 @@ void AppModel::start() {
   if (desktopKeys_) {
     desktopKeys_->start(keyHoldRule());
   }
+  services_->observeMusicApplications([model = QPointer<AppModel>(this)] {
+    onMainThread([model] {
+      if (model) {
+        model->loadMusicApps();
+      }
+    });
+  });
   router_->update(effectiveEngineSettings());
   refreshPermissions();
   if (!accessSetupCompleted_ || (enabled_ && needsAttention())) {
@@ -265,6 +301,55 @@ void AppModel::giveKeysBack() {
     desktopKeys_->giveBack();
     emit stateChanged();
   }
+}
+
+void AppModel::setMusicAppId(const QString& id) {
+  musicAppId_ = id;
+  defaults_.setObject(key(kMusicApplicationKey),
+                      id.isEmpty() ? QJsonValue(QJsonValue::Undefined) : QJsonValue(id));
+  services_->setMusicApplication(id);
+  // Named at once from the list it was picked from; the lookup confirms it or names the fallback.
+  const auto picked = std::find_if(musicAppChoices_.begin(), musicAppChoices_.end(),
+                                   [&](const MusicApp& app) { return app.id == id; });
+  if (picked != musicAppChoices_.end()) {
+    musicApp_ = *picked;
+  }
+  emit musicApplicationChanged();
+  emit stateChanged();
+  refreshPermissions();  // the Automation check is the new player's
+  loadMusicApps();
+}
+
+void AppModel::showAccessWindow() {
+  accessWindow().show();
+  loadMusicApps();
+}
+
+void AppModel::loadMusicApps() {
+  using Apps = std::pair<MusicApp, std::vector<MusicApp>>;
+  inBackground(
+      *services_, this,
+      [services = services_] {
+        return Apps(services->musicApplication(), services->musicApplications());
+      },
+      [lookup = ++musicAppsLookup_](AppModel& model, const Apps& apps) {
+        if (lookup == model.musicAppsLookup_) {
+          model.musicApp_ = apps.first;
+          model.musicAppChoices_ = apps.second;
+          emit model.musicApplicationChanged();
+          emit model.stateChanged();
+        }
+      });
+}
+
+void AppModel::loadKeyHelp() {
+  inBackground(
+      *services_, this, [services = services_] { return services->keyHelp(); },
+      [](AppModel& model, const KeyHelp& help) {
+        model.keyHelp_ = help;
+        emit model.keyHelpChanged();
+        emit model.stateChanged();
+      });
 }
 
 AccessWindowController& AppModel::accessWindow() {

@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "AccessWindowController.h"
 #include "MediaKeyEngine/EngineSettings.h"
@@ -49,12 +51,16 @@ class AppModel : public QObject {
   Q_PROPERTY(bool accessSetupCompleted READ accessSetupCompleted NOTIFY accessSetupCompletedChanged)
   Q_PROPERTY(bool needsAttention READ needsAttention NOTIFY stateChanged)
   Q_PROPERTY(QString menuBarSymbolName READ menuBarSymbolName NOTIFY stateChanged)
+  Q_PROPERTY(QString musicAppId READ musicAppId NOTIFY musicApplicationChanged)
+  Q_PROPERTY(QString musicAppName READ musicAppName NOTIFY musicApplicationChanged)
+  Q_PROPERTY(QString settingsAppName READ settingsAppName NOTIFY keyHelpChanged)
 
  public:
   static constexpr auto kEnabledKey = "enabled";
   static constexpr auto kWhenNotRunningKey = "whenNotRunning";
   static constexpr auto kAccessSetupCompletedKey = "accessSetupCompleted";
   static constexpr auto kAccessibilityRequestedKey = "accessibilityRequested";
+  static constexpr auto kMusicApplicationKey = "musicApplication";
   static constexpr auto kActivityReason = "Media-key interception + accessibility watchdog";
   static constexpr std::chrono::milliseconds kWatchdogInterval{1000};
   static constexpr int kLoginItemEnabled = 1;
@@ -103,6 +109,19 @@ class AppModel : public QObject {
   void takeOverKeys();
   bool holdsDesktopKeys() const;
   void giveKeysBack();
+  // The music application: the user's pick (empty for the platform's own), the one in effect
+  // and the players offered, read in the background when made and whenever the Access window is
+  // shown or the players on the bus change, and published on the main thread.
+  QString musicAppId() const { return musicAppId_; }
+  QString musicAppName() const { return musicApp_.name; }
+  const std::vector<MusicApp>& musicAppChoices() const { return musicAppChoices_; }
+  // Assign, persist (no key for the default), push to the engine, refresh permissions.
+  void setMusicAppId(const QString& id);
+  // How to free the media keys on this desktop, read once in the background when made.
+  QString settingsAppName() const { return keyHelp_.settingsAppName; }
+  QString accessibilitySteps() const { return keyHelp_.steps; }
+  // Shows the Access window and reads the players again.
+  void showAccessWindow();
 
   // Made on first use and kept.
   AccessWindowController& accessWindow();
@@ -120,6 +139,8 @@ class AppModel : public QObject {
   void hasRequestedAccessibilityChanged(bool hasRequestedAccessibility);
   void canCheckForUpdatesChanged(bool canCheckForUpdates);
   void accessSetupCompletedChanged(bool accessSetupCompleted);
+  void musicApplicationChanged();
+  void keyHelpChanged();
   // After any published property was assigned.
   void stateChanged();
 
@@ -136,6 +157,8 @@ class AppModel : public QObject {
   bool readLoginEnabled();
   KeyHoldRule keyHoldRule() const;
   bool desktopKeysRestoring() const;
+  void loadMusicApps();
+  void loadKeyHelp();
 
   // Declared in construction order.
   const std::shared_ptr<PlatformServices> services_;
@@ -163,6 +186,13 @@ class AppModel : public QObject {
   std::unique_ptr<MediaKeyRouter> router_;
   bool started_ = false;
   bool automationRequestPending_ = false;
+
+  QString musicAppId_;
+  MusicApp musicApp_;
+  std::vector<MusicApp> musicAppChoices_;
+  // Only the latest lookup is published: an older one may predate the last pick.
+  std::uint64_t musicAppsLookup_ = 0;
+  KeyHelp keyHelp_;
 };
 
 }  // namespace tonvara

@@ -26,6 +26,7 @@ class EnginePlatformServices : public PlatformServices {
 
  protected:
   EventTapPlatform& taps() { return *taps_; }
+  const std::shared_ptr<ApplicationPlatform>& applications() const { return applications_; }
 
  private:
   std::shared_ptr<EventTapPlatform> taps_;

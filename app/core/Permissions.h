@@ -30,6 +30,10 @@ Desktop currentDesktop();
 void open(const QString& address);
 void open(const QString& address, const Desktop& desktop);
 
+// The settings program the privacy-pane addresses open, as its users know it; empty when
+// there is none. Looks for installed programs: not on the main thread.
+QString settingsAppName(const Desktop& desktop);
+
 }  // namespace Permissions
 
 }  // namespace tonvara

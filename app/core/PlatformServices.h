@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "MediaKeyEngine/WorkQueue.h"
 
@@ -84,6 +85,18 @@ class DesktopKeys {
   virtual void follow(KeyHoldRule rule) = 0;
 };
 
+// A music application as the user knows it.
+struct MusicApp {
+  QString id;    // its desktop file id where the user may pick one; else empty
+  QString name;  // empty when none is installed
+};
+
+// How the media keys are freed on this desktop.
+struct KeyHelp {
+  QString settingsAppName;  // the program the settings buttons open; empty when none is there
+  QString steps;            // what to do by hand
+};
+
 // Everything the application core asks of the operating system. The engine's own platform
 // (taps, the music application) is reached through the router, not through here.
 class PlatformServices {
@@ -128,6 +141,19 @@ class PlatformServices {
   virtual std::unique_ptr<DesktopKeys> makeDesktopKeys(DesktopKeys::Hooks /*hooks*/) {
     return nullptr;
   }
+
+  // The players the user may pick as the music application, by name; none where there is no
+  // choice. Reads desktop entries and the bus: never on the main thread.
+  virtual std::vector<MusicApp> musicApplications() { return {}; }
+  // Empty: the platform's own music application. Never waits; the engine follows at once.
+  virtual void setMusicApplication(const QString& id) { (void)id; }
+  // The music application in effect. May read desktop entries: never on the main thread.
+  virtual MusicApp musicApplication() { return {QString(), QStringLiteral("Music")}; }
+  // Calls `handler`, on any thread, when the players to pick from may have changed. Replaces
+  // the one before; none is called once the services are gone.
+  virtual void observeMusicApplications(std::function<void()> handler) { (void)handler; }
+  // Looks at the running processes and installed programs: never on the main thread.
+  virtual KeyHelp keyHelp() { return {QStringLiteral("System Settings"), QString()}; }
 };
 
 // The services of the platform this program was built for.

@@ -24,8 +24,50 @@ void perform(PermissionAction action, UiModel& model) {
     case PermissionAction::openAutomationSettings:
       model.openAutomationSettings();
       return;
+    case PermissionAction::showAccessibilitySteps:
+    case PermissionAction::confirmKeyTakeover:
+      return;
   }
 }
+
+QString say(const QString& text, const UiModel& model, const AccessTexts& texts) {
+  QString said = text;
+  const QString player = model.musicAppName();
+  said.replace(QStringLiteral("{player}"), player.isEmpty() ? texts.unnamedPlayer : player);
+  said.replace(QStringLiteral("{settings}"), model.settingsAppName());
+  if (said.contains(QStringLiteral("{holder}"))) {
+    const auto takeover = model.keyTakeover();
+    said.replace(QStringLiteral("{holder}"), takeover ? takeover->holder : QString());
+  }
+  return said;
+}
+
+namespace {
+
+// What the keys' button offers before they are free: taking them from a recognised holder, the
+// settings program once asked, or the by-hand steps where there is no such program.
+struct KeysOffer {
+  QString title;
+  QString rowTitle;
+  PermissionAction action;
+};
+
+KeysOffer keysOffer(const UiModel& model, const AccessTexts& texts) {
+  if (model.keyTakeover()) {
+    return {texts.takeOverKeys, texts.rowTakeOverKeys, PermissionAction::confirmKeyTakeover};
+  }
+  if (model.hasRequestedAccessibility() && !model.settingsAppName().isEmpty()) {
+    return {texts.openAccessibilitySettings, texts.rowOpenAccessibilitySettings,
+            PermissionAction::openAccessibilitySettings};
+  }
+  if (model.hasRequestedAccessibility() && !model.accessibilitySteps().isEmpty()) {
+    return {texts.showSteps, texts.showSteps, PermissionAction::showAccessibilitySteps};
+  }
+  return {texts.allowAccessibility, texts.rowAllowAccessibility,
+          PermissionAction::requestAccessibility};
+}
+
+}  // namespace
 
 QString AccessStepCard::stepLabel() const {
   return number ? QStringLiteral("STEP %1").arg(*number) : QString();
@@ -69,36 +111,39 @@ std::optional<style::Tint> stepStroke(AccessStepState state) {
 
 qreal stepOpacity(AccessStepState state) { return state == AccessStepState::locked ? 0.68 : 1.0; }
 
-AccessStepCard accessibilityStep(const UiModel& model, bool ordered) {
+AccessStepCard accessibilityStep(const UiModel& model, bool ordered, const AccessTexts& texts) {
   AccessStepCard card;
   card.number = ordered ? std::optional<int>(1) : std::nullopt;
-  card.title = QStringLiteral("Accessibility");
+  card.title = say(texts.accessibilityTitle, model, texts);
   card.morphID = QStringLiteral("accessibility");
   if (model.hasAccessibility()) {
     card.detail = kGranted;
     card.state = AccessStepState::complete;
     return card;
   }
-  card.detail = QStringLiteral("Lets Tonvara capture media keys before other apps.");
+  const KeysOffer offer = keysOffer(model, texts);
+  card.detail =
+      say(model.keyTakeover() ? texts.takeoverDetail : texts.accessibilityDetail, model, texts);
   card.state = AccessStepState::current;
-  if (model.hasRequestedAccessibility()) {
-    card.actionTitle = QStringLiteral("Open Accessibility Settings…");
-    card.action = PermissionAction::openAccessibilitySettings;
-  } else {
-    card.actionTitle = QStringLiteral("Allow Accessibility…");
-    card.action = PermissionAction::requestAccessibility;
-  }
+  card.actionTitle = say(offer.title, model, texts);
+  card.action = offer.action;
   return card;
 }
 
-AccessStepCard automationStep(const UiModel& model, bool ordered) {
+AccessStepCard automationStep(const UiModel& model, bool ordered, const AccessTexts& texts) {
   AccessStepCard card;
   card.number = ordered ? std::optional<int>(2) : std::nullopt;
-  card.title = QStringLiteral("Automation for Music");
+  card.title = say(texts.automationTitle, model, texts);
   card.morphID = QStringLiteral("automation");
   if (ordered && !model.hasAccessibility()) {
-    card.detail = QStringLiteral("Complete Accessibility first.");
+    card.detail = say(texts.lockedDetail, model, texts);
     card.state = AccessStepState::locked;
+    return card;
+  }
+  card.state = AccessStepState::current;
+  if (model.musicAppName().isEmpty()) {
+    card.detail =
+        model.musicAppChoices().isEmpty() ? texts.noPlayerDetail : texts.noPlayerPickDetail;
     return card;
   }
   switch (model.automationStatus()) {
@@ -107,48 +152,48 @@ AccessStepCard automationStep(const UiModel& model, bool ordered) {
       card.state = AccessStepState::complete;
       break;
     case AutomationAccess::denied:
-      card.detail = QStringLiteral("Enable Tonvara → Music in System Settings.");
-      card.state = AccessStepState::current;
-      card.actionTitle = QStringLiteral("Open Automation Settings…");
-      card.action = PermissionAction::openAutomationSettings;
+      card.detail = say(texts.deniedDetail, model, texts);
+      if (texts.openAutomationSettings) {
+        card.actionTitle = say(*texts.openAutomationSettings, model, texts);
+        card.action = PermissionAction::openAutomationSettings;
+      }
       break;
     case AutomationAccess::undetermined:
-      card.detail = QStringLiteral(
-          "Lets Tonvara send play, pause, and skip commands. Requesting access opens Music "
-          "without changing playback.");
-      card.state = AccessStepState::current;
-      card.actionTitle = QStringLiteral("Allow Automation…");
+      card.detail = say(texts.automationDetail, model, texts);
+      card.actionTitle = say(texts.allowAutomation, model, texts);
       card.action = PermissionAction::requestAutomation;
       break;
   }
   return card;
 }
 
-PermissionStatusRow accessibilityPermissionStatus(const UiModel& model) {
+PermissionStatusRow accessibilityPermissionStatus(const UiModel& model, const AccessTexts& texts) {
   PermissionStatusRow row;
-  row.title = QStringLiteral("Accessibility");
+  row.title = say(texts.accessibilityTitle, model, texts);
   if (model.hasAccessibility()) {
     row.symbol = kCheckmark;
     row.color = style::Tint::green;
     row.detail = kGranted;
     return row;
   }
+  const KeysOffer offer = keysOffer(model, texts);
   row.symbol = kExclamation;
   row.color = style::Tint::orange;
   row.detail = kNeedsAttention;
-  if (model.hasRequestedAccessibility()) {
-    row.actionTitle = QStringLiteral("Open Settings…");
-    row.action = PermissionAction::openAccessibilitySettings;
-  } else {
-    row.actionTitle = QStringLiteral("Allow…");
-    row.action = PermissionAction::requestAccessibility;
-  }
+  row.actionTitle = say(offer.rowTitle, model, texts);
+  row.action = offer.action;
   return row;
 }
 
-PermissionStatusRow automationPermissionStatus(const UiModel& model) {
+PermissionStatusRow automationPermissionStatus(const UiModel& model, const AccessTexts& texts) {
   PermissionStatusRow row;
-  row.title = QStringLiteral("Automation for Music");
+  row.title = say(texts.automationTitle, model, texts);
+  if (model.musicAppName().isEmpty()) {
+    row.symbol = kExclamation;
+    row.color = style::Tint::orange;
+    row.detail = texts.rowNoPlayer;
+    return row;
+  }
   switch (model.automationStatus()) {
     case AutomationAccess::granted:
       row.symbol = kCheckmark;
@@ -158,21 +203,23 @@ PermissionStatusRow automationPermissionStatus(const UiModel& model) {
     case AutomationAccess::denied:
       row.symbol = kExclamation;
       row.color = style::Tint::orange;
-      row.detail = kNeedsAttention;
-      row.actionTitle = QStringLiteral("Open Settings…");
-      row.action = PermissionAction::openAutomationSettings;
+      row.detail = texts.rowDenied;
+      if (texts.rowOpenAutomationSettings) {
+        row.actionTitle = *texts.rowOpenAutomationSettings;
+        row.action = PermissionAction::openAutomationSettings;
+      }
       break;
     case AutomationAccess::undetermined:
       if (model.hasAccessibility()) {
         row.symbol = QStringLiteral("questionmark.circle.fill");
         row.color = style::Tint::secondary;
         row.detail = QStringLiteral("Not confirmed");
-        row.actionTitle = QStringLiteral("Allow…");
+        row.actionTitle = texts.rowAllowAutomation;
         row.action = PermissionAction::requestAutomation;
       } else {
         row.symbol = QStringLiteral("lock.fill");
         row.color = style::Tint::secondary;
-        row.detail = QStringLiteral("Accessibility required first");
+        row.detail = texts.rowLocked;
       }
       break;
   }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <optional>
 
+#include "AccessTexts.h"
 #include "Style.h"
 #include "UiModel.h"
 
@@ -18,9 +19,16 @@ enum class PermissionAction {
   openAccessibilitySettings,
   requestAutomation,
   openAutomationSettings,
+  // Handled by the view: the by-hand steps shown in the window, and the takeover's question.
+  showAccessibilitySteps,
+  confirmKeyTakeover,
 };
 
+// The model's call for an action; the view's own actions do nothing here.
 void perform(PermissionAction action, UiModel& model);
+
+// `text` with its placeholders filled in from the model.
+QString say(const QString& text, const UiModel& model, const AccessTexts& texts);
 
 struct AccessStepCard {
   std::optional<int> number;  // shown after STEP; absent on unnumbered cards
@@ -42,9 +50,11 @@ style::Tint stepSymbolTint(AccessStepState state);
 std::optional<style::Tint> stepStroke(AccessStepState state);
 qreal stepOpacity(AccessStepState state);
 
-AccessStepCard accessibilityStep(const UiModel& model, bool ordered);
+AccessStepCard accessibilityStep(const UiModel& model, bool ordered,
+                                 const AccessTexts& texts = platformTexts());
 // In the ordered sequence Automation stays locked until Accessibility is granted.
-AccessStepCard automationStep(const UiModel& model, bool ordered);
+AccessStepCard automationStep(const UiModel& model, bool ordered,
+                              const AccessTexts& texts = platformTexts());
 
 struct PermissionStatusRow {
   QString title;
@@ -57,9 +67,11 @@ struct PermissionStatusRow {
   bool hasButton() const { return actionTitle.has_value() && action.has_value(); }
 };
 
-PermissionStatusRow accessibilityPermissionStatus(const UiModel& model);
+PermissionStatusRow accessibilityPermissionStatus(const UiModel& model,
+                                                  const AccessTexts& texts = platformTexts());
 // Looks at the Automation permission first: granted or denied shows even without Accessibility.
-PermissionStatusRow automationPermissionStatus(const UiModel& model);
+PermissionStatusRow automationPermissionStatus(const UiModel& model,
+                                               const AccessTexts& texts = platformTexts());
 std::optional<style::Tint> permissionStatusStroke(const UiModel& model);
 
 // Which layout the view shows: the numbered steps until the setup is completed once.

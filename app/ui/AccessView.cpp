@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "KeyTakeoverDialog.h"
 #include "MenuContent.h"
 #include "Spring.h"
 
@@ -36,9 +37,11 @@ QVBoxLayout* column(QWidget* owner, int spacing) {
 }  // namespace
 
 AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight maxViewportHeight,
-                       ViewportHeightChange onViewportHeightChange, QWidget* parent)
+                       ViewportHeightChange onViewportHeightChange, QWidget* parent,
+                       const AccessTexts& texts)
     : QWidget(parent),
       model_(&model),
+      texts_(texts),
       maxViewportHeight_(std::move(maxViewportHeight)),
       onViewportHeightChange_(std::move(onViewportHeightChange)),
       reducedMotion_(new ReducedMotion(this)),
@@ -55,15 +58,21 @@ AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight m
       recoveryAccessibilityCard_(new StepCardWidget),
       recoveryAutomationCard_(new StepCardWidget),
       statusCard_(new PermissionStatusCard),
+      stepPicker_(new PlayerPicker(model, texts)),
+      statusPicker_(new PlayerPicker(model, texts)),
+      stepsCard_(new GlassCard),
+      stepsTitle_(makeLabel(style::TextStyle::body, QFont::DemiBold, false)),
+      stepsText_(makeLabel(style::TextStyle::callout, QFont::Normal, true)),
+      giveKeysBack_(new QPushButton),
       doneButton_(new CapsuleButton(QStringLiteral("Done"))),
       transition_(new QParallelAnimationGroup(this)) {
   auto* heading = column(headingBlock_, 5);
   heading->addWidget(headingTitle_);
   heading->addWidget(headingDetail_);
 
-  auto* steps = column(stepCards_, kCardSpacing);
-  steps->addWidget(accessibilityCard_);
-  steps->addWidget(automationCard_);
+  auto* numbered = column(stepCards_, kCardSpacing);
+  numbered->addWidget(accessibilityCard_);
+  numbered->addWidget(automationCard_);
 
   auto* recovery = column(recovery_, kCardSpacing);
   auto* headline = makeLabel(style::TextStyle::headline, QFont::DemiBold, false);
@@ -72,6 +81,19 @@ AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight m
   recovery->addWidget(recoveryAccessibilityCard_);
   recovery->addWidget(recoveryAutomationCard_);
 
+  automationCard_->addAccessory(stepPicker_);
+  statusCard_->addAccessory(statusPicker_);
+  auto* steps = column(stepsCard_, 5);
+  steps->setContentsMargins(style::kCardInset, style::kCardInset, style::kCardInset,
+                            style::kCardInset);
+  stepsText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  steps->addWidget(stepsTitle_);
+  steps->addWidget(stepsText_);
+  style::applyBorderedButtonLook(*giveKeysBack_);
+  connect(giveKeysBack_, &QPushButton::clicked, this, [this] {
+    if (model_) model_->giveKeysBack();
+  });
+
   auto* contents = new QVBoxLayout(content_);
   contents->setContentsMargins(28, 28, 28, 22);
   contents->setSpacing(kColumnSpacing);
@@ -79,6 +101,8 @@ AccessView::AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight m
   contents->addWidget(stepCards_);
   contents->addWidget(recovery_);
   contents->addWidget(statusCard_);
+  contents->addWidget(stepsCard_);
+  contents->addWidget(giveKeysBack_, 0, Qt::AlignLeft);
   contents->addWidget(doneButton_);
   contents->addStretch(1);
   scrollArea_->setWidget(content_);
@@ -121,6 +145,8 @@ bool AccessView::isAnimating() const { return transition_->state() == QAbstractA
 
 bool AccessView::isRecoveryShown() const { return !recovery_->isHidden(); }
 
+bool AccessView::areAccessibilityStepsShown() const { return !stepsCard_->isHidden(); }
+
 bool AccessView::isDoneButtonShown() const { return !doneButton_->isHidden(); }
 
 void AccessView::fitViewport(double contentHeight) {
@@ -157,18 +183,23 @@ void AccessView::render() {
   const bool setup = presentation_ == AccessPresentation::setup;
 
   if (setup) {
-    setHeading(QStringLiteral("Set up Tonvara"),
-               QStringLiteral("Grant the two permissions below so your media keys control Music."),
-               0);
+    setHeading(QStringLiteral("Set up Tonvara"), say(texts_.setupDetail, model, texts_), 0);
   } else {
-    setHeading(QStringLiteral("Permissions"),
-               QStringLiteral("Access Tonvara needs to control Music."), 4);
+    setHeading(QStringLiteral("Permissions"), say(texts_.statusDetail, model, texts_), 4);
   }
-  accessibilityCard_->apply(accessibilityStep(model, true));
-  automationCard_->apply(automationStep(model, true));
-  recoveryAccessibilityCard_->apply(accessibilityStep(model, false));
-  recoveryAutomationCard_->apply(automationStep(model, false));
-  statusCard_->apply(model);
+  accessibilityCard_->apply(accessibilityStep(model, true, texts_));
+  automationCard_->apply(automationStep(model, true, texts_));
+  recoveryAccessibilityCard_->apply(accessibilityStep(model, false, texts_));
+  recoveryAutomationCard_->apply(automationStep(model, false, texts_));
+  statusCard_->apply(model, texts_);
+  stepPicker_->apply();
+  statusPicker_->apply();
+  stepsTitle_->setText(texts_.stepsTitle);
+  stepsText_->setText(model.accessibilitySteps());
+  stepsCard_->setVisible(stepsAsked_ && !model.hasAccessibility() &&
+                         !model.accessibilitySteps().isEmpty());
+  giveKeysBack_->setText(say(texts_.giveKeysBack, model, texts_));
+  giveKeysBack_->setVisible(model.holdsDesktopKeys());
   showTraylessSection(model);
 
   stepCards_->setVisible(setup);
@@ -249,8 +280,19 @@ void AccessView::showTraylessSection(const UiModel& model) {
 }
 
 void AccessView::runAction(PermissionAction action) {
-  if (model_) {
-    perform(action, *model_);
+  if (!model_) {
+    return;
+  }
+  switch (action) {
+    case PermissionAction::showAccessibilitySteps:
+      stepsAsked_ = true;
+      render();
+      return;
+    case PermissionAction::confirmKeyTakeover:
+      confirmKeyTakeover(*model_, texts_, *this);
+      return;
+    default:
+      perform(action, *model_);
   }
 }
 

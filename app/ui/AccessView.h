@@ -13,6 +13,7 @@
 #include "CapsuleButton.h"
 #include "ContentHeightReader.h"
 #include "PermissionStatusCard.h"
+#include "PlayerPicker.h"
 #include "ReducedMotion.h"
 #include "Scheduler.h"
 #include "StepCardWidget.h"
@@ -35,7 +36,8 @@ class AccessView final : public QWidget {
   using ViewportHeightChange = std::function<void(double height)>;
 
   AccessView(UiModel& model, Scheduler& scheduler, MaxViewportHeight maxViewportHeight,
-             ViewportHeightChange onViewportHeightChange, QWidget* parent = nullptr);
+             ViewportHeightChange onViewportHeightChange, QWidget* parent = nullptr,
+             const AccessTexts& texts = platformTexts());
 
   // Clamps the content's height to the viewport's bounds and, when that moves the viewport by
   // more than a point, adopts it and reports it.
@@ -60,6 +62,13 @@ class AccessView final : public QWidget {
   CapsuleButton& doneButton() { return *doneButton_; }
   bool isDoneButtonShown() const;
   QScrollArea& scrollArea() { return *scrollArea_; }
+  // The player picker of step 2 and of the status card.
+  PlayerPicker& stepPlayerPicker() { return *stepPicker_; }
+  PlayerPicker& statusPlayerPicker() { return *statusPicker_; }
+  // The by-hand steps for freeing the keys, once asked for; hidden otherwise.
+  const QLabel& accessibilitySteps() const { return *stepsText_; }
+  bool areAccessibilityStepsShown() const;
+  QPushButton& giveKeysBackButton() { return *giveKeysBack_; }
   // The menu's items while no tray shows them; null otherwise.
   const TraylessSection* traylessSection() const { return trayless_; }
 
@@ -85,6 +94,7 @@ class AccessView final : public QWidget {
   void showTraylessSection(const UiModel& model);
 
   QPointer<UiModel> model_;
+  const AccessTexts& texts_;
   MaxViewportHeight maxViewportHeight_;
   ViewportHeightChange onViewportHeightChange_;
   ReducedMotion* reducedMotion_;
@@ -105,6 +115,13 @@ class AccessView final : public QWidget {
   StepCardWidget* recoveryAccessibilityCard_;
   StepCardWidget* recoveryAutomationCard_;
   PermissionStatusCard* statusCard_;
+  PlayerPicker* stepPicker_;
+  PlayerPicker* statusPicker_;
+  GlassCard* stepsCard_;
+  QLabel* stepsTitle_;
+  QLabel* stepsText_;
+  bool stepsAsked_ = false;
+  QPushButton* giveKeysBack_;
   CapsuleButton* doneButton_;
   QParallelAnimationGroup* transition_;
   ContentHeightReader* heightReader_;

@@ -6,6 +6,8 @@
 #include <QSignalBlocker>
 #include <QStyleOptionMenuItem>
 
+#include "AccessSteps.h"
+
 namespace tonvara::ui {
 namespace {
 
@@ -61,10 +63,11 @@ class CheckMarkMenu final : public QMenu {
 
 }  // namespace
 
-MenuContent::MenuContent(UiModel& model, QWidget* parent)
+MenuContent::MenuContent(UiModel& model, QWidget* parent, const AccessTexts& texts)
     : QMenu(parent),
       model_(&model),
-      setup_(addAction(QStringLiteral("Set Up Permissions…"))),
+      texts_(texts),
+      setup_(addAction(texts.setupItem)),
       enabled_(nullptr),
       whenNotRunningMenu_(nullptr),
       launchMusic_(nullptr),
@@ -78,11 +81,11 @@ MenuContent::MenuContent(UiModel& model, QWidget* parent)
   enabled_ = addAction(QStringLiteral("Enabled"));
   enabled_->setCheckable(true);
 
-  whenNotRunningMenu_ = new CheckMarkMenu(QStringLiteral("When Music isn't running"), this);
+  whenNotRunningMenu_ = new CheckMarkMenu(this);
   addMenu(whenNotRunningMenu_);
   auto* policies = new QActionGroup(whenNotRunningMenu_);
   policies->setExclusive(true);
-  launchMusic_ = whenNotRunningMenu_->addAction(QStringLiteral("Launch Music"));
+  launchMusic_ = whenNotRunningMenu_->addAction(QString());
   passThrough_ = whenNotRunningMenu_->addAction(QStringLiteral("Pass keys to other apps"));
   for (QAction* option : {launchMusic_, passThrough_}) {
     option->setCheckable(true);
@@ -148,6 +151,9 @@ void MenuContent::sync() {
   if (!model_) {
     return;
   }
+  // Named after the player in use, which the user may change.
+  whenNotRunningMenu_->setTitle(say(texts_.whenNotRunning, *model_, texts_));
+  launchMusic_->setText(say(texts_.launchPlayer, *model_, texts_));
   // Checks always show the model's values, whatever the click toggled.
   const QSignalBlocker blockEnabled(enabled_);
   const QSignalBlocker blockLaunch(launchMusic_);
@@ -159,6 +165,7 @@ void MenuContent::sync() {
   passThrough_->setChecked(!launch);
   launchAtLogin_->setChecked(model_->loginEnabled());
   checkForUpdates_->setEnabled(model_->canCheckForUpdates());
+  emit synced();
 }
 
 }  // namespace tonvara::ui

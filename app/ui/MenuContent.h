@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QPointer>
 
+#include "AccessTexts.h"
 #include "UiModel.h"
 
 namespace tonvara::ui {
@@ -15,7 +16,8 @@ class MenuContent final : public QMenu {
   Q_OBJECT
 
  public:
-  explicit MenuContent(UiModel& model, QWidget* parent = nullptr);
+  explicit MenuContent(UiModel& model, QWidget* parent = nullptr,
+                       const AccessTexts& texts = platformTexts());
   ~MenuContent() override;
 
   QAction& setupItem() { return *setup_; }
@@ -28,11 +30,16 @@ class MenuContent final : public QMenu {
   QAction& checkForUpdatesItem() { return *checkForUpdates_; }
   QAction& quitItem() { return *quit_; }
 
+ signals:
+  // The items show the model's values again.
+  void synced();
+
  private:
   void sync();
   void chooseWhenNotRunning(WhenNotRunning policy);
 
   QPointer<UiModel> model_;
+  const AccessTexts& texts_;
   QAction* setup_;
   QAction* enabled_;
   QMenu* whenNotRunningMenu_;

@@ -76,9 +76,11 @@ PermissionStatusCard::PermissionStatusCard(QWidget* parent)
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
-void PermissionStatusCard::apply(const UiModel& model) {
-  accessibility_->apply(accessibilityPermissionStatus(model));
-  automation_->apply(automationPermissionStatus(model));
+void PermissionStatusCard::addAccessory(QWidget* accessory) { layout()->addWidget(accessory); }
+
+void PermissionStatusCard::apply(const UiModel& model, const AccessTexts& texts) {
+  accessibility_->apply(accessibilityPermissionStatus(model, texts));
+  automation_->apply(automationPermissionStatus(model, texts));
   setStroke(permissionStatusStroke(model));
 }
 

@@ -40,7 +40,9 @@ class PermissionStatusCard final : public GlassCard {
  public:
   explicit PermissionStatusCard(QWidget* parent = nullptr);
 
-  void apply(const UiModel& model);
+  void apply(const UiModel& model, const AccessTexts& texts = platformTexts());
+  // A control of the view's own at the card's foot, such as the player picker.
+  void addAccessory(QWidget* accessory);
   PermissionStatusRowWidget& accessibilityRow() { return *accessibility_; }
   PermissionStatusRowWidget& automationRow() { return *automation_; }
 

@@ -16,6 +16,7 @@ StepCardWidget::StepCardWidget(QWidget* parent)
       stepLabel_(new QLabel),
       titleLabel_(new QLabel),
       detailLabel_(new QLabel),
+      text_(new QVBoxLayout),
       buttonRow_(new QWidget),
       button_(new QPushButton),
       opacity_(new QGraphicsOpacityEffect(this)) {
@@ -36,17 +37,16 @@ StepCardWidget::StepCardWidget(QWidget* parent)
   buttonLayout->addWidget(button_);
   buttonLayout->addStretch();
 
-  auto* text = new QVBoxLayout;
-  text->setSpacing(5);
-  text->addLayout(titleLine);
-  text->addWidget(detailLabel_);
-  text->addWidget(buttonRow_);
+  text_->setSpacing(5);
+  text_->addLayout(titleLine);
+  text_->addWidget(detailLabel_);
+  text_->addWidget(buttonRow_);
 
   auto* row = new QHBoxLayout(this);
   setCardLayoutMargins(*row);
   row->setSpacing(12);
   row->addWidget(icon_, 0, Qt::AlignTop);
-  row->addLayout(text, 1);
+  row->addLayout(text_, 1);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
   opacity_->setOpacity(1.0);
@@ -58,6 +58,8 @@ StepCardWidget::StepCardWidget(QWidget* parent)
     }
   });
 }
+
+void StepCardWidget::addAccessory(QWidget* accessory) { text_->addWidget(accessory); }
 
 void StepCardWidget::apply(const AccessStepCard& card) {
   card_ = card;

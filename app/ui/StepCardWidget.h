@@ -3,6 +3,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "AccessSteps.h"
 #include "GlassCard.h"
@@ -19,6 +20,8 @@ class StepCardWidget final : public GlassCard {
   explicit StepCardWidget(QWidget* parent = nullptr);
 
   void apply(const AccessStepCard& card);
+  // A control of the view's own under the card's text and button, such as the player picker.
+  void addAccessory(QWidget* accessory);
   const AccessStepCard& card() const { return card_; }
 
   const SymbolLabel& icon() const { return *icon_; }
@@ -39,6 +42,7 @@ class StepCardWidget final : public GlassCard {
   QLabel* stepLabel_;
   QLabel* titleLabel_;
   QLabel* detailLabel_;
+  QVBoxLayout* text_;
   QWidget* buttonRow_;
   QPushButton* button_;
   QGraphicsOpacityEffect* opacity_;

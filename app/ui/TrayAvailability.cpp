@@ -6,6 +6,7 @@ namespace tonvara::ui {
 
 TrayAvailability::TrayAvailability(Scheduler& scheduler, Probe probe, QObject* parent)
     : QObject(parent),
+      scheduler_(scheduler),
       probe_(probe ? std::move(probe) : Probe(&QSystemTrayIcon::isSystemTrayAvailable)),
       available_(probe_()) {
   if (!available_) {
@@ -13,15 +14,29 @@ TrayAvailability::TrayAvailability(Scheduler& scheduler, Probe probe, QObject* p
   }
 }
 
-TrayAvailability::~TrayAvailability() { poll_.cancel(); }
+TrayAvailability::~TrayAvailability() {
+  poll_.cancel();
+  soon_.cancel();
+}
 
-void TrayAvailability::poll() {
+void TrayAvailability::poll() { recheck(); }
+
+void TrayAvailability::recheck() {
   const bool available = probe_();
-  if (available != available_) {
-    available_ = available;
-    poll_.cancel();  // a tray is there: its icon shows, and nothing more is asked
-    emit changed(available);
+  if (available == available_) {
+    return;
   }
+  available_ = available;
+  poll_.cancel();  // a tray is there: its icon shows, and nothing more is asked
+  if (!available) {
+    poll_ = scheduler_.every(kPollInterval, [this] { poll(); });
+  }
+  emit changed(available);
+}
+
+void TrayAvailability::recheckSoon() {
+  soon_.cancel();
+  soon_ = scheduler_.after(Scheduler::Duration{0}, [this] { recheck(); });
 }
 
 QString trayHint(const QString& currentDesktop) {

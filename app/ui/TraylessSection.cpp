@@ -1,7 +1,7 @@
 #include "TraylessSection.h"
 
 #include <QHBoxLayout>
-#include <QToolButton>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "MenuContent.h"
@@ -23,14 +23,35 @@ TraylessSection::TraylessSection(MenuContent& menu, const QString& hint, QWidget
   const auto rowForNext = [&] {
     if (!row) {
       row = new QHBoxLayout;
+      row->setSpacing(8);
       column->addLayout(row);
+      row->setAlignment(Qt::AlignLeft);
     }
     return row;
   };
   const auto addButton = [&](QAction* action) {
-    auto* button = new QToolButton;
-    button->setDefaultAction(action);
-    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto* button = new QPushButton;
+    // The window's own button look; a checked item is filled, like the step cards' buttons.
+    const auto follow = [button, action] {
+      button->setText(action->text());
+      button->setEnabled(action->isEnabled());
+      button->setCheckable(action->isCheckable());
+      button->setChecked(action->isChecked());
+      if (action->isChecked()) {
+        style::applyProminentButtonLook(*button);
+      } else {
+        style::applyBorderedButtonLook(*button);
+      }
+    };
+    follow();
+    connect(action, &QAction::changed, button, follow);
+    // The menu sets its checks with the actions' signals blocked.
+    connect(&menu, &MenuContent::synced, button, follow);
+    // The action's trigger toggles its check itself; the button then shows the outcome.
+    connect(button, &QPushButton::clicked, action, [action, follow] {
+      action->trigger();
+      follow();
+    });
     rowForNext()->addWidget(button);
   };
   for (QAction* action : menu.actions()) {
@@ -42,7 +63,12 @@ TraylessSection::TraylessSection(MenuContent& menu, const QString& hint, QWidget
       row = nullptr;
     } else if (QMenu* submenu = action->menu()) {
       row = nullptr;
-      rowForNext()->addWidget(new QLabel(submenu->title()));
+      auto* title = new QLabel(submenu->title());
+      style::applyTextLook(*title, style::TextStyle::body, QFont::Normal, false);
+      // Named after the player, which may change while the window is open.
+      connect(&menu, &MenuContent::synced, title,
+              [title, submenu] { title->setText(submenu->title()); });
+      rowForNext()->addWidget(title);
       for (QAction* option : submenu->actions()) {
         addButton(option);
       }

@@ -15,6 +15,7 @@ TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsInAndTheCallsReachTheMod
   harness.store(AppModel::kEnabledKey, false);
   harness.taps->setTrusted(false);
   harness.apps->setAutomationStatus(kAutomationNotPermitted);
+  harness.services->players = {{"a.desktop", "A"}};
   AppModel& model = harness.launch();
   AppModelUiAdapter adapter(model);
   AccessWindowHost host(adapter);
@@ -40,6 +41,11 @@ TEST(AppModelUiAdapter, TheViewDrawsTheStateARefreshEndsInAndTheCallsReachTheMod
   adapter.setEnabled(true);
   EXPECT_EQ(std::tuple(model.enabled(), adapter.menuBarSymbolName(), adapter.canCheckForUpdates()),
             std::tuple(true, "music.note", model.canCheckForUpdates()));
+  adapter.setMusicAppId("a.desktop");
+  EXPECT_EQ(
+      std::tuple(adapter.musicAppId(), adapter.musicAppName(), adapter.musicAppChoices().size(),
+                 adapter.settingsAppName(), adapter.accessibilitySteps()),
+      std::tuple("a.desktop", "A", 1, model.settingsAppName(), model.accessibilitySteps()));
   adapter.showAccessWindow();
   EXPECT_EQ(harness.window->shows, 2);  // once at launch, once asked
 }

@@ -58,6 +58,35 @@ TEST(AppModel, LaunchStateDecidesEngineTapWindowAndIcon) {
   }
 }
 
+TEST(AppModel, ThePickedPlayerIsNamedAtOnceCheckedAndReadAgainOffTheMainThreadWhenShown) {
+  AppHarness app;
+  app.services->players = {{"a.desktop", "A"}, {"b.desktop", "B"}};
+  AppModel& model = app.launch();
+  QSignalSpy published(&model, &AppModel::musicApplicationChanged);
+  EXPECT_EQ(std::tuple(app.services->lookups, model.musicAppName(), model.accessibilitySteps()),
+            std::tuple(0, "", ""));  // nothing read on the main thread
+  app.advance(1ms);
+  EXPECT_EQ(std::tuple(model.musicAppName(), model.musicAppChoices().size(), published.count(),
+                       model.accessibilitySteps().isEmpty()),
+            std::tuple("Default", 2, 1, false));
+  const int checks = app.apps->automationChecks();
+  model.setMusicAppId("b.desktop");
+  EXPECT_EQ(std::tuple(model.musicAppName(), model.musicAppId(), app.services->pushed.last()),
+            std::tuple("B", "b.desktop", "b.desktop"));
+  EXPECT_GT(app.apps->automationChecks(), checks);  // the new player's Automation
+  const int lookups = app.services->lookups;        // the pick's own is still queued
+  model.refreshPermissions();  // the window's every-second refresh reads no desktop entries
+  app.advance(1s);
+  model.showAccessWindow();
+  app.advance(1ms);
+  EXPECT_EQ(app.services->lookups, lookups + 2);
+  std::thread(app.services->playersChanged).join();  // from the engine's thread
+  qApp->sendPostedEvents();
+  app.model.reset();  // the lookup it asked for outlives it and is dropped
+  app.advance(1ms);
+  EXPECT_EQ(app.services->lookups, lookups + 3);
+}
+
 TEST(AppModel, SettersAssignPersistPushAndRefreshAndTheEngineStaysOffUntilTheSetupIsDone) {
   AppHarness app;
   app.taps->setTrusted(false);

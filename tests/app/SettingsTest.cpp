@@ -13,6 +13,7 @@
 #include "AppHarness.h"
 #include "BundleInfo.h"
 #include "LoginItem.h"
+#include "Permissions.h"
 #include "Updater.h"
 
 namespace tonvara::testing {
@@ -46,26 +47,33 @@ TEST_F(SettingsFile, RoundTripsExactKeysAndTypesAndReadingNeverRewrites) {
   model.setEnabled(false);
   model.setWhenNotRunning(WhenNotRunning::passThrough);
   model.requestAccessibility();
+  model.setMusicAppId("org.example.Player.desktop");
   EXPECT_EQ(stored(), QJsonDocument::fromJson(R"({"accessSetupCompleted": true,
-      "accessibilityRequested": true, "enabled": false, "whenNotRunning": "passThrough"})")
+      "accessibilityRequested": true, "enabled": false, "whenNotRunning": "passThrough",
+      "musicApplication": "org.example.Player.desktop"})")
                           .object());
   AppHarness second;
   AppModel& again = launch(second);
-  EXPECT_EQ(std::tuple(again.enabled(), again.whenNotRunning(), again.hasRequestedAccessibility()),
-            std::tuple(false, WhenNotRunning::passThrough, true));
+  EXPECT_EQ(std::tuple(again.enabled(), again.whenNotRunning(), again.hasRequestedAccessibility(),
+                       again.musicAppId(), second.services->pushed),
+            std::tuple(false, WhenNotRunning::passThrough, true, "org.example.Player.desktop",
+                       QStringList{"org.example.Player.desktop"}));
 
   // Values of the wrong type read as defaults; only a write touches the file, keeping the rest.
   const QByteArray text = R"({"enabled": "no", "whenNotRunning": "PassThrough",
-      "accessSetupCompleted": "true", "extra": [1]})";
+      "accessSetupCompleted": "true", "musicApplication": 7, "extra": [1]})";
   write(text);
   AppHarness third;
   third.taps->setTrusted(false);
   AppModel& odd = launch(third);
-  EXPECT_EQ(std::tuple(odd.enabled(), odd.whenNotRunning(), odd.accessSetupCompleted()),
-            std::tuple(true, WhenNotRunning::launchMusic, false));
+  EXPECT_EQ(std::tuple(odd.enabled(), odd.whenNotRunning(), odd.accessSetupCompleted(),
+                       odd.musicAppId(), third.services->pushed),
+            std::tuple(true, WhenNotRunning::launchMusic, false, "", QStringList{""}));
   EXPECT_EQ(read(), text);
   odd.setWhenNotRunning(WhenNotRunning::passThrough);
   EXPECT_EQ(stored().value("enabled"), "no");
+  odd.setMusicAppId("");  // the default is no key at all
+  EXPECT_FALSE(stored().contains("musicApplication"));
   EXPECT_EQ(stored().value("extra"), QJsonArray{1});
 }
 
@@ -142,6 +150,24 @@ TEST_F(SettingsFile, LaunchAtLoginRoundTripsThroughTheAutostartEntryAndSnapsBack
   model.setLoginEnabled(true);
   EXPECT_FALSE(model.loginEnabled());
   qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
+TEST(Permissions, TheSettingsButtonNamesTheProgramItOpensTheDesktopsOwnFirst) {
+  // XDG_CURRENT_DESKTOP, installed programs -> the name shown, the program opened (first letter)
+  for (const auto& [desktop, installed, name, opened] :
+       std::vector<std::tuple<QString, QStringList, QString, QString>>{
+           {"ubuntu:GNOME", {"systemsettings", "gnome-control-center"}, "GNOME Settings", "g"},
+           {"KDE", {"gnome-control-center", "systemsettings5"}, "KDE System Settings", "s"},
+           {"XFCE", {"gnome-control-center"}, "GNOME Settings", "g"},
+           {"XFCE", {}, "", ""}}) {
+    QStringList started;
+    const auto find = [&](const QString& p) { return installed.contains(p) ? p : QString(); };
+    const auto start = [&](auto& p, auto&) { return started << p.left(1), true; };
+    const Permissions::Desktop fake{desktop, find, start, {}};
+    Permissions::open(Permissions::kAccessibilityPaneAddress, fake);
+    EXPECT_EQ(std::pair(Permissions::settingsAppName(fake), started.value(0)),
+              std::pair(name, opened));
+  }
 }
 
 // An update feed announcing the given versions.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTest>
 
@@ -28,7 +30,7 @@ State with(bool accessibility, AutomationAccess automation, bool requested = fal
 struct AccessViewTest : ::testing::Test {
   testing::FakeUiModel model;
   testing::VirtualScheduler scheduler;
-  AccessView view{model, scheduler, [] { return 820.0; }, nullptr};
+  AccessView view{model, scheduler, [] { return 820.0; }, nullptr, nullptr, macTexts()};
   // Cards show their final look at once; the spring has its own test.
   AccessViewTest() { view.reducedMotion().apply(kGnome, "enable-animations", false); }
 
@@ -102,6 +104,122 @@ TEST_F(AccessViewTest, StepCardsUntilTheSetupIsDoneThenStatusRowsAndWhileNeededR
   ASSERT_TRUE(view.isRecoveryShown());
   EXPECT_EQ(shown(view.recoveryAccessibilityCard()) + " | " + shown(view.recoveryAutomationCard()),
             kCapture + "Allow Accessibility…>requestAccessibility] | " + kSettings);
+}
+
+TEST_F(AccessViewTest, OnLinuxTheWordsNameThePlayerAndWhatEachButtonOpensAndNoneLeadsNowhere) {
+  AccessView linux(
+      model, scheduler, [] { return 820.0; }, nullptr, nullptr, linuxTexts());
+  linux.reducedMotion().apply(kGnome, "enable-animations", false);
+  State base{.player = "Rhythmbox",
+             .settingsApp = "GNOME Settings",
+             .steps = "Turn off the desktop's media shortcuts."};
+  const auto at = [&](bool keys, AutomationAccess player, bool requested = false) {
+    State next = base;
+    std::tie(next.hasAccessibility, next.automationStatus, next.hasRequestedAccessibility) =
+        std::tuple(keys, player, requested);
+    return next;
+  };
+  const QString keys =
+                    "circle A: Lets Tonvara take the media keys before the desktop and other "
+                    "apps. Another program holds them now. [",
+                attention = "exclamationmark O: Needs attention [";
+  // State -> step 1 | step 2, then (the setup done) the two status rows.
+  const std::tuple<State, QString, QString> rows[] = {
+      {at(false, undetermined),
+       "STEP 1 " + keys +
+           "Find Who Holds the Keys…>requestAccessibility] | STEP 2 lock S: Free "
+           "the media keys first.",
+       attention + "Find Out…>requestAccessibility] | lock S: Media keys required first"},
+      {at(false, granted, true),
+       "STEP 1 " + keys +
+           "Open GNOME Settings…>openAccessibilitySettings] | STEP 2 lock S: Free "
+           "the media keys first.",
+       attention + "Open GNOME Settings…>openAccessibilitySettings] | checkmark G: Granted"},
+      {at(true, undetermined),
+       "STEP 1 checkmark G: Granted | STEP 2 circle A: Lets Tonvara send play, pause, and skip "
+       "commands to Rhythmbox over its media interface. Connecting starts Rhythmbox without "
+       "changing playback. [Connect to Rhythmbox…>requestAutomation]",
+       "checkmark G: Granted | questionmark S: Not confirmed [Connect…>requestAutomation]"},
+      {at(true, denied),
+       "STEP 1 checkmark G: Granted | STEP 2 circle A: A D-Bus policy on the session bus blocks "
+       "Tonvara → Rhythmbox: it must let Tonvara call Rhythmbox's media interface.",
+       "checkmark G: Granted | exclamationmark O: Blocked by a D-Bus policy"}};
+  for (auto [state, cards, statusRows] : rows) {
+    model.publish(state);
+    EXPECT_EQ(shown(linux.accessibilityCard()) + " | " + shown(linux.automationCard()), cards);
+    state.accessSetupCompleted = true;
+    model.publish(state);
+    PermissionStatusCard& card = linux.statusCard();
+    EXPECT_EQ(shown(card.accessibilityRow()) + " | " + shown(card.automationRow()), statusRows);
+  }
+  EXPECT_EQ(
+      linux.headingDetail().text() + " " + linux.statusCard().automationRow().titleLabel().text(),
+      "What Tonvara needs to control Rhythmbox. Control of Rhythmbox");
+  model.publish(at(false, undetermined));
+  EXPECT_EQ(linux.headingDetail().text() + " " + linux.accessibilityCard().titleLabel().text(),
+            "Follow the two steps below so your media keys control Rhythmbox. Media keys");
+
+  // No player: step 2 says so and, with players to pick, offers the picker.
+  base.player = base.settingsApp = "";
+  model.publish(at(true, undetermined));
+  EXPECT_EQ(shown(linux.automationCard()),
+            "STEP 2 circle A: No music player is installed. Install one and it shows up here.");
+  EXPECT_EQ(shown(linux.statusCard().automationRow()), "exclamationmark O: No player installed");
+  EXPECT_FALSE(linux.stepPlayerPicker().isVisibleTo(&linux));
+  base.players = {{"org.gnome.Lollypop.desktop", "Lollypop"}, {"spotify.desktop", "Spotify"}};
+  model.publish(at(true, undetermined));
+  EXPECT_EQ(linux.automationCard().detailLabel().text(),
+            "No default music player is set. Pick one below.");
+  EXPECT_EQ(linux.stepPlayerPicker().choices().itemText(0), "Default");
+  // Nothing to open: the steps are shown in the window itself.
+  model.publish(at(false, undetermined, true));
+  EXPECT_EQ(shown(linux.accessibilityCard()), "STEP 1 " + keys + "Show the Steps>]");
+  EXPECT_TRUE(linux.areAccessibilityStepsShown());
+  EXPECT_EQ(linux.accessibilitySteps().text(), base.steps);
+}
+
+TEST_F(AccessViewTest, PickedPlayerGoesToTheModelAndTakingTheKeysAsksFirstThenTheyGoBack) {
+  AccessView view(
+      model, scheduler, [] { return 820.0; }, nullptr, nullptr, linuxTexts());
+  model.publish(
+      {.player = "Rhythmbox",
+       .players = {{"org.gnome.Lollypop.desktop", "Lollypop"}, {"spotify.desktop", "Spotify"}}});
+  for (PlayerPicker* picker : {&view.stepPlayerPicker(), &view.statusPlayerPicker()}) {
+    QComboBox& choices = picker->choices();
+    EXPECT_EQ(choices.itemText(0) + "|" + choices.itemText(2) + QString::number(choices.count()),
+              "Default (Rhythmbox)|Spotify3");
+    emit choices.activated(2);
+    EXPECT_EQ(std::pair(model.state.playerId, choices.currentIndex()),
+              std::pair(QString("spotify.desktop"), 2));
+    emit choices.activated(0);
+    EXPECT_EQ(std::pair(model.state.playerId, choices.currentText()),
+              std::pair(QString(), QString("Default (Rhythmbox)")));
+  }
+
+  State holder{.takeover = KeyTakeover{"GNOME", "Unbinds Play in GNOME.", "Give them back."}};
+  model.publish(holder);
+  EXPECT_EQ(shown(view.accessibilityCard()),
+            "STEP 1 circle A: GNOME holds the media keys now. Tonvara can take them over, and give "
+            "them back whenever you like. [Take the Keys from GNOME…>]");  // asks first
+  for (const auto& [answer, taken] : {std::pair{"Take the Keys", 1}, {"Cancel", 1}}) {
+    if (!view.findChild<QMessageBox*>()) view.accessibilityCard().button().click();
+    auto* box = view.findChild<QMessageBox*>();
+    ASSERT_TRUE(box && box->isVisible());
+    EXPECT_EQ(box->text() + " " + box->informativeText(),
+              "Take the media keys from GNOME? Unbinds Play in GNOME.\n\nGive them back.");
+    for (QAbstractButton* button : box->buttons())
+      if (button->text().remove('&') == answer) button->click();
+    EXPECT_EQ(model.calls["takeOverKeys"], taken);
+    delete box;
+  }
+  holder.accessSetupCompleted = true;
+  model.publish(holder);
+  EXPECT_EQ(view.statusCard().accessibilityRow().button().text(), "Take from GNOME…");
+  EXPECT_FALSE(view.giveKeysBackButton().isVisibleTo(&view));
+  holder.holdsKeys = true;
+  model.publish(holder);
+  view.giveKeysBackButton().click();
+  EXPECT_EQ(model.calls["giveKeysBack"], 1);
 }
 
 TEST_F(AccessViewTest, PermissionChangesSpringUnlessADesktopAsksForLessMotion) {

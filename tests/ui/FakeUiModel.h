@@ -21,6 +21,10 @@ struct FakeUiModel final : UiModel {
     AutomationAccess automationStatus = AutomationAccess::undetermined;
     bool accessSetupCompleted = false, needsAttention = false;
     QString symbol = QStringLiteral("music.note");
+    QString player = QStringLiteral("Music"), playerId{}, settingsApp = "System Settings", steps{};
+    QList<MusicAppChoice> players{};
+    std::optional<KeyTakeover> takeover{};
+    bool holdsKeys = false;
   } state;
   std::map<std::string, int> calls;
   std::optional<bool> loginOutcome;  // what setLoginEnabled publishes when registration fails
@@ -48,6 +52,16 @@ struct FakeUiModel final : UiModel {
   void requestAutomation() override { ++calls["requestAutomation"]; }
   void openAccessibilitySettings() override { ++calls["openAccessibilitySettings"]; }
   void openAutomationSettings() override { ++calls["openAutomationSettings"]; }
+  QString musicAppName() const override { return state.player; }
+  QList<MusicAppChoice> musicAppChoices() const override { return state.players; }
+  QString musicAppId() const override { return state.playerId; }
+  void setMusicAppId(const QString& id) override { state.playerId = id, publish(state); }
+  QString settingsAppName() const override { return state.settingsApp; }
+  QString accessibilitySteps() const override { return state.steps; }
+  std::optional<KeyTakeover> keyTakeover() const override { return state.takeover; }
+  void takeOverKeys() override { ++calls["takeOverKeys"]; }
+  bool holdsDesktopKeys() const override { return state.holdsKeys; }
+  void giveKeysBack() override { ++calls["giveKeysBack"]; }
   void showAccessWindow() override { ++calls["showAccessWindow"]; }
   void checkForUpdates() override { ++calls["checkForUpdates"]; }
   void showAbout() override { ++calls["showAbout"]; }

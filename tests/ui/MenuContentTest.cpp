@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QStyleOptionMenuItem>
 #include <QTest>
-#include <QToolButton>
 #include <cmath>
 
 #include "AboutBox.h"
@@ -71,23 +72,25 @@ TEST_F(MenuTest, EachItemMakesItsOneCallAndThenShowsWhatTheModelPublished) {
 }
 
 TEST_F(MenuTest, NineItemsInOrderReadAfreshOnEachOpeningAndCtrlQAloneQuitsOnce) {
-  EXPECT_EQ(items(menu),
+  EXPECT_EQ(items(MenuContent(model, nullptr, macTexts())),
             "Set Up Permissions…|-|Enabled [x]|When Music isn't running{Launch Music [x]|Pass keys "
             "to other apps [ ]}|Launch at Login [ ]|-|About Tonvara|Check for Updates…|Quit "
             "TonvaraCtrl+Q");
   model.state = {.enabled = false,  // changed without a notification
                  .whenNotRunning = WhenNotRunning::passThrough,
                  .loginEnabled = true,
-                 .canCheckForUpdates = false};
+                 .canCheckForUpdates = false,
+                 .player = "Rhythmbox"};
   menu.popup({10, 10});
   menu.close();
   menu.popup({10, 10});
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
   EXPECT_EQ(model.calls["refreshPermissions"], 2);
-  EXPECT_EQ(items(menu),
-            "Set Up Permissions…|-|Enabled [ ]|When Music isn't running{Launch Music [ ]|Pass keys "
-            "to other apps [x]}|Launch at Login [x]|-|About Tonvara|Check for Updates… (off)|Quit "
-            "TonvaraCtrl+Q");
+  EXPECT_EQ(
+      items(menu),
+      "Set Up Media Keys…|-|Enabled [ ]|When Rhythmbox isn't running{Launch Rhythmbox [ ]|Pass "
+      "keys to other apps [x]}|Launch at Login [x]|-|About Tonvara|Check for Updates… (off)|"
+      "Quit TonvaraCtrl+Q");
   QTest::keyClick(&menu, Qt::Key_Q);
   QTest::keyClick(&menu, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
   QTest::keyClick(&menu, Qt::Key_Q, Qt::ControlModifier);
@@ -154,16 +157,31 @@ TEST_F(MenuTest, WithoutATrayTheWindowOffersTheMenuSaysOnceHowToGetOneAndTheIcon
   ASSERT_TRUE(view.traylessSection());
   EXPECT_EQ(view.traylessSection()->hint().text(), "Get a tray.");
   QStringList offered;
-  for (auto* button : view.traylessSection()->findChildren<QToolButton*>())
+  for (auto* button : view.traylessSection()->findChildren<QPushButton*>())
     offered << button->text() + (button->isChecked() ? " [x]" : "");
   EXPECT_EQ(offered.join("|").toStdString(),
             "Enabled [x]|Launch Music [x]|Pass keys to other apps|Launch at "
             "Login|About Tonvara|Check for Updates…|Quit Tonvara");
-  view.traylessSection()->findChildren<QToolButton*>().first()->click();
-  EXPECT_EQ(model.calls["setEnabled"], 1);
+  QPushButton* enabled = view.traylessSection()->findChildren<QPushButton*>().first();
+  enabled->click();
+  EXPECT_TRUE(model.calls["setEnabled"] == 1 && !enabled->isChecked());
+  model.publish({});  // enabled elsewhere: the button follows
+  EXPECT_TRUE(enabled->isChecked());
   tray = true;
   scheduler.advance(TrayAvailability::kPollInterval);
   EXPECT_TRUE(label.trayIcon().isVisible() && !view.traylessSection());
+  watchTrayHosts(availability);
+  tray = false;  // the panel's tray window is destroyed: heard of at once, not polled for
+  std::array<std::uint8_t, 32> destroyNotify{17};
+  QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t",
+                                                          destroyNotify.data(), nullptr);
+  scheduler.advance({});
+  EXPECT_TRUE(model.calls["showAccessWindow"] == 2 && !label.trayIcon().isVisible());
+  ASSERT_TRUE(view.traylessSection());
+  EXPECT_EQ(view.traylessSection()->hint().text(), "");  // said once
+  tray = true;                                           // and back: polled for again
+  scheduler.advance(TrayAvailability::kPollInterval);
+  EXPECT_TRUE(label.trayIcon().isVisible());
 }
 
 TEST(AboutBoxTest, NamesTheApplicationAndItsVersionWithoutBlockingTheTray) {

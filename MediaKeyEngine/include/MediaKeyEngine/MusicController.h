@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "MediaKeyEngine/ApplicationPlatform.h"
@@ -111,7 +112,8 @@ class MusicController : public std::enable_shared_from_this<MusicController> {
 
   // Touched only by jobs of `queue_`, which run one at a time: no lock.
   bool launchPending_ = false;
-  std::vector<MediaKey> keysAwaitingLaunch_;
+  // With whether each key asked for a launch: one that did not was decided with the player up.
+  std::vector<std::pair<MediaKey, bool>> keysAwaitingLaunch_;
 };
 
 }  // namespace tonvara

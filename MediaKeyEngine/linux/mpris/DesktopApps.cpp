@@ -36,7 +36,8 @@ std::optional<DesktopApp> describe(GAppInfo* info) {
   if (id == nullptr || path == nullptr) {
     return std::nullopt;
   }
-  return DesktopApp{entryNameFromId(id), path};
+  const char* name = g_app_info_get_name(info);
+  return DesktopApp{entryNameFromId(id), path, id, name != nullptr ? name : id};
 }
 
 KeyFilePtr loadKeyFile(const std::string& path) {
@@ -91,6 +92,18 @@ std::vector<DesktopApp> installedPlayers() {
     }
   }
   return players;
+}
+
+std::optional<DesktopApp> installedApplication(const std::string& desktopId) {
+  if (desktopId.empty()) {
+    return std::nullopt;
+  }
+  const GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new(desktopId.c_str()));
+  // A hidden entry is one the user deleted.
+  if (!info || g_desktop_app_info_get_is_hidden(info.get()) != FALSE) {
+    return std::nullopt;
+  }
+  return describe(G_APP_INFO(info.get()));
 }
 
 std::optional<LaunchableEntry> readLaunchableEntry(const std::string& path) {

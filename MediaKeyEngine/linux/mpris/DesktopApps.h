@@ -16,12 +16,17 @@ struct DesktopApp {
   std::string entryName;
   // Where the entry's file is.
   std::string path;
+  // The desktop file ID, "org.example.Player.desktop", and the entry's Name as it is shown.
+  std::string id;
+  std::string name;
 };
 
 // The desktop's default application for `mimeType`, if one is installed and launchable.
 std::optional<DesktopApp> defaultApplicationFor(const std::string& mimeType);
 // Every installed application in the Audio and Player categories, for a player picker.
 std::vector<DesktopApp> installedPlayers();
+// The installed application whose desktop file ID is `desktopId`, if it is there and not hidden.
+std::optional<DesktopApp> installedApplication(const std::string& desktopId);
 
 // The entry at `path`, read for launching; nothing when it is no launchable application (GIO
 // refuses it: not an application, TryExec or the Exec program missing, malformed Exec).

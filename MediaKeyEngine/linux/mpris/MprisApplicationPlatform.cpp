@@ -1,6 +1,9 @@
 #include "mpris/MprisApplicationPlatform.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <set>
 #include <utility>
 
 #include "MediaKeyEngine/MusicController.h"
@@ -49,26 +52,49 @@ CallResult activate(sd_bus* bus, const std::string& busName) {
 MprisApplicationPlatform::MprisApplicationPlatform(Options options)
     : options_(std::move(options)),
       connections_(std::make_shared<BusConnections>(options_.busAddress, options_.callTimeout)) {
-  refreshMusicEntryName();
+  resolveMusicApplication();
   directory_ = std::make_unique<PlayerDirectory>(PlayerDirectory::Options{
       options_.busAddress, options_.callTimeout, [this](PlayerDirectory& directory) {
-        // The default application may have changed since it was last looked up, and a new
-        // first player is asked whether it takes calls.
-        refreshMusicEntryName();
+        // The default or the chosen application may have changed (or gone) since it was last
+        // looked up, and a new first player is asked whether it takes calls.
+        resolveMusicApplication();
         if (const auto name = musicEntryName(); !name.empty()) {
           if (const auto players = directory.players(name); !players.empty()) {
             directory.requestAccessCheck(players.front().owner);
           }
+        }
+        std::function<void()> handler;
+        {
+          std::lock_guard lock(mutex_);
+          handler = onPlayersChanged_;
+        }
+        if (handler) {
+          handler();
         }
       }});
 }
 
 MprisApplicationPlatform::~MprisApplicationPlatform() { directory_.reset(); }
 
-void MprisApplicationPlatform::refreshMusicEntryName() {
-  auto app = defaultApplicationFor(options_.audioMimeType);
+std::optional<DesktopApp> MprisApplicationPlatform::resolveMusicApplication() {
+  std::string chosen;
+  {
+    std::lock_guard lock(mutex_);
+    chosen = chosenId_;
+  }
+  auto fallback = defaultApplicationFor(options_.audioMimeType);
+  const std::string fallbackName = fallback ? fallback->entryName : std::string();
+  auto app = chosen.empty() ? std::nullopt : installedApplication(chosen);
+  if (!app) {
+    app = std::move(fallback);  // a chosen player that is no longer installed
+  }
   std::lock_guard lock(mutex_);
-  musicEntryName_ = app ? std::move(app->entryName) : std::string();
+  defaultEntryName_ = fallbackName;
+  // A choice made meanwhile stands: its own lookup is on its way.
+  if (chosenId_ == chosen) {
+    musicEntryName_ = app ? app->entryName : std::string();
+  }
+  return app;
 }
 
 std::string MprisApplicationPlatform::musicEntryName() const {
@@ -96,9 +122,7 @@ std::optional<std::string> MprisApplicationPlatform::urlForApplication(std::stri
   if (bundleID != MusicController::bundleID) {
     return std::nullopt;
   }
-  auto app = defaultApplicationFor(options_.audioMimeType);
-  std::lock_guard lock(mutex_);
-  musicEntryName_ = app ? app->entryName : std::string();
+  auto app = resolveMusicApplication();
   return app ? std::optional(std::move(app->path)) : std::nullopt;
 }
 
@@ -208,6 +232,67 @@ std::int32_t MprisApplicationPlatform::determinePermissionToAutomate(std::string
                                                       : kAutomationProcessNotFound;
   directory_->storeAccessStatus(*owner, status);
   return status;
+}
+
+std::vector<PlayerEntry> MprisApplicationPlatform::pickablePlayers() {
+  std::vector<PlayerEntry> entries;
+  std::set<std::string> seen;
+  const auto add = [&](const DesktopApp& app) {
+    if (seen.insert(app.id).second) {
+      entries.push_back({app.id, app.name});
+    }
+  };
+  for (const auto& app : installedPlayers()) {
+    add(app);
+  }
+  if (const auto fallback = defaultApplicationFor(options_.audioMimeType)) {
+    add(*fallback);  // many players (VLC among them) are filed under AudioVideo, not Audio
+  }
+  // Many players declare no categories; those running on the bus are offered too. A player
+  // without an installed entry is left out: there would be nothing to start or to store.
+  std::vector<std::string> ids;
+  for (const auto& name : directory_->entryNames()) {
+    ids.push_back(name + ".desktop");
+  }
+  {
+    std::lock_guard lock(mutex_);
+    ids.push_back(chosenId_);  // still offered once its player has quit
+  }
+  for (const auto& id : ids) {
+    if (auto app = installedApplication(id)) {
+      add(*app);
+    }
+  }
+  const auto lower = [](std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+  };
+  std::sort(entries.begin(), entries.end(), [&](const PlayerEntry& a, const PlayerEntry& b) {
+    return std::pair(lower(a.name), a.id) < std::pair(lower(b.name), b.id);
+  });
+  return entries;
+}
+
+void MprisApplicationPlatform::chooseMusicApplication(const std::string& desktopId) {
+  {
+    std::lock_guard lock(mutex_);
+    chosenId_ = desktopId;
+    // Taken as installed until the directory's thread has looked, so that the next key
+    // already goes to it.
+    musicEntryName_ = desktopId.empty() ? defaultEntryName_ : entryNameFromId(desktopId);
+  }
+  directory_->requestPlayersChanged();
+}
+
+void MprisApplicationPlatform::onPlayersChanged(std::function<void()> handler) {
+  std::lock_guard lock(mutex_);
+  onPlayersChanged_ = std::move(handler);
+}
+
+PlayerEntry MprisApplicationPlatform::musicApplication() {
+  const auto app = resolveMusicApplication();
+  return app ? PlayerEntry{app->id, app->name} : PlayerEntry{};
 }
 
 }  // namespace tonvara::mpris

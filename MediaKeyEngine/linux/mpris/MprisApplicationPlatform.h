@@ -9,15 +9,16 @@
 #include "MediaKeyEngine/ApplicationPlatform.h"
 #include "mpris/Bus.h"
 #include "mpris/DesktopApps.h"
+#include "mpris/MusicApplicationChoice.h"
 #include "mpris/PlayerDirectory.h"
 
 namespace tonvara::mpris {
 
-// The music application on a Linux desktop: "com.apple.Music" stands for the desktop's default
-// application for audio, and its running instances are the MPRIS players on the session bus
-// that name its desktop entry. Desktop entries are found through the XDG directories of the
-// environment.
-class MprisApplicationPlatform final : public ApplicationPlatform {
+// The music application on a Linux desktop: "com.apple.Music" stands for the player the user
+// chose, or else the desktop's default application for audio, and its running instances are the
+// MPRIS players on the session bus that name its desktop entry. Desktop entries are found
+// through the XDG directories of the environment.
+class MprisApplicationPlatform final : public ApplicationPlatform, public MusicApplicationChoice {
  public:
   struct Options {
     // Nothing: the session bus of the environment.
@@ -49,8 +50,14 @@ class MprisApplicationPlatform final : public ApplicationPlatform {
   std::int32_t determinePermissionToAutomate(std::string_view bundleID,
                                              bool askUserIfNeeded) override;
 
+  std::vector<PlayerEntry> pickablePlayers() override;
+  void chooseMusicApplication(const std::string& desktopId) override;
+  PlayerEntry musicApplication() override;
+  void onPlayersChanged(std::function<void()> handler) override;
+
  private:
-  void refreshMusicEntryName();
+  // Looks the music application up again (reads desktop entries) and follows it.
+  std::optional<DesktopApp> resolveMusicApplication();
   std::string musicEntryName() const;
   // The first player of the application, by its unique bus name.
   std::optional<std::string> firstPlayer(std::string_view bundleID) const;
@@ -60,7 +67,10 @@ class MprisApplicationPlatform final : public ApplicationPlatform {
   const Options options_;
   const std::shared_ptr<BusConnections> connections_;
   mutable std::mutex mutex_;
+  std::string chosenId_;
+  std::string defaultEntryName_;
   std::string musicEntryName_;
+  std::function<void()> onPlayersChanged_;
   // Last: its thread calls back into the members above, so it stops first.
   std::unique_ptr<PlayerDirectory> directory_;
 };

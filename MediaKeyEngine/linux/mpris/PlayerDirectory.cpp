@@ -77,6 +77,25 @@ std::vector<Player> PlayerDirectory::players(const std::string& entryName) const
   return found == playersByEntry_.end() ? std::vector<Player>{} : found->second;
 }
 
+std::vector<std::string> PlayerDirectory::entryNames() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  for (const auto& [name, players] : playersByEntry_) {
+    if (!players.empty()) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
+void PlayerDirectory::requestPlayersChanged() {
+  {
+    std::lock_guard lock(mutex_);
+    playersChangedRequested_ = true;
+  }
+  wake();
+}
+
 void PlayerDirectory::watchLaunch(const std::string& entryName, std::optional<pid_t> pid,
                                   std::shared_ptr<ApplicationHandle> launch) {
   {
@@ -224,10 +243,15 @@ int PlayerDirectory::onWake(sd_event_source* /*source*/, int fd, std::uint32_t /
 void PlayerDirectory::takeRequests() {
   std::vector<Child> children;
   std::optional<std::string> access;
+  bool playersChanged = false;
   {
     std::lock_guard lock(mutex_);
     children.swap(newChildren_);
     access.swap(accessRequest_);
+    std::swap(playersChanged, playersChangedRequested_);
+  }
+  if (playersChanged && options_.onPlayersChanged) {
+    options_.onPlayersChanged(*this);
   }
   for (auto& child : children) {
     watchChild(std::move(child));

@@ -43,6 +43,10 @@ class PlayerDirectory {
 
   // The players whose desktop entry is `entryName` (without ".desktop"), first seen first.
   std::vector<Player> players(const std::string& entryName) const;
+  // The desktop entries the players on the bus name.
+  std::vector<std::string> entryNames() const;
+  // Calls onPlayersChanged on the directory's thread soon, as if the players had changed.
+  void requestPlayersChanged();
   // Follows a launch of `entryName`; `pid`, when given, is a child process to reap.
   void watchLaunch(const std::string& entryName, std::optional<pid_t> pid,
                    std::shared_ptr<ApplicationHandle> launch);
@@ -102,6 +106,7 @@ class PlayerDirectory {
   std::vector<PendingLaunch> pendingLaunches_;
   std::vector<Child> newChildren_;
   std::optional<std::string> accessRequest_;
+  bool playersChangedRequested_ = false;
   std::map<std::string, std::int32_t> accessByOwner_;
 
   std::thread thread_;

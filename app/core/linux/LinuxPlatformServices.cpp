@@ -14,8 +14,10 @@
 #include "MediaKeyEngine/PlatformDefaults.h"
 #include "MediaKeyEngineDesktop/DeliveredKeys.h"
 #include "MediaKeyHolders.h"
+#include "Permissions.h"
 #include "QuitOnSignal.h"
 #include "SavedDesktopKeys.h"
+#include "mpris/MusicApplicationChoice.h"
 
 namespace tonvara {
 
@@ -76,9 +78,13 @@ LinuxPlatformServices::LinuxPlatformServices(std::unique_ptr<UserDefaults> defau
                                              std::shared_ptr<EventTapPlatform> taps,
                                              std::shared_ptr<ApplicationPlatform> applications)
     : EnginePlatformServices(std::move(taps), std::move(applications)),
-      defaults_(std::move(defaults)) {}
+      defaults_(std::move(defaults)),
+      players_(dynamic_cast<mpris::MusicApplicationChoice*>(this->applications().get())) {}
 
-LinuxPlatformServices::~LinuxPlatformServices() = default;
+LinuxPlatformServices::~LinuxPlatformServices() {
+  // The engine's platform outlives these services.
+  observeMusicApplications(nullptr);
+}
 
 QVariant LinuxPlatformServices::infoDictionaryValue(const QString& key) const {
   return BundleInfo::infoDictionary().value(key);
@@ -127,6 +133,42 @@ std::unique_ptr<DesktopKeys> LinuxPlatformServices::makeDesktopKeys(DesktopKeys:
       std::move(*desktop), delivery, desktopkeys::savedDesktopKeysPath(), defaults_.get(),
       backgroundQueue(), [](MediaKey key) { linux_desktop::deliverKey(key); },
       [](bool open) { linux_desktop::setDeliveryOpen(open); }, std::move(hooks)});
+}
+
+std::vector<MusicApp> LinuxPlatformServices::musicApplications() {
+  std::vector<MusicApp> apps;
+  if (players_ == nullptr) {
+    return apps;
+  }
+  for (const auto& entry : players_->pickablePlayers()) {
+    apps.push_back({QString::fromStdString(entry.id), QString::fromStdString(entry.name)});
+  }
+  return apps;
+}
+
+void LinuxPlatformServices::setMusicApplication(const QString& id) {
+  if (players_ != nullptr) {
+    players_->chooseMusicApplication(id.toStdString());
+  }
+}
+
+MusicApp LinuxPlatformServices::musicApplication() {
+  if (players_ == nullptr) {
+    return EnginePlatformServices::musicApplication();
+  }
+  const auto entry = players_->musicApplication();
+  return {QString::fromStdString(entry.id), QString::fromStdString(entry.name)};
+}
+
+void LinuxPlatformServices::observeMusicApplications(std::function<void()> handler) {
+  if (players_ != nullptr) {
+    players_->onPlayersChanged(std::move(handler));
+  }
+}
+
+KeyHelp LinuxPlatformServices::keyHelp() {
+  return {Permissions::settingsAppName(Permissions::currentDesktop()),
+          MediaKeyHolders::adviceFor(MediaKeyHolders::currentSession()).body};
 }
 
 std::shared_ptr<PlatformServices> makePlatformServices() {

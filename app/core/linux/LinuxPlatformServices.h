@@ -11,6 +11,9 @@
 namespace tonvara {
 
 class ApplicationStateObserver;
+namespace mpris {
+class MusicApplicationChoice;
+}
 
 // The application core's services on a Linux desktop: settings in a JSON file, trust and
 // applications from the engine's platform, launch at login through XDG autostart.
@@ -38,9 +41,17 @@ class LinuxPlatformServices : public EnginePlatformServices {
   // The running desktop's holder, when recognised; never for the test constructor.
   std::unique_ptr<DesktopKeys> makeDesktopKeys(DesktopKeys::Hooks hooks) override;
 
+  // The engine's player choice, where its platform offers one.
+  std::vector<MusicApp> musicApplications() override;
+  void setMusicApplication(const QString& id) override;
+  MusicApp musicApplication() override;
+  void observeMusicApplications(std::function<void()> handler) override;
+  KeyHelp keyHelp() override;
+
  private:
   std::unique_ptr<UserDefaults> defaults_;
   bool desktopKeys_ = false;
+  mpris::MusicApplicationChoice* const players_;  // null without one; owned by applications()
   std::vector<std::unique_ptr<ApplicationStateObserver>> activeObservers_;
 };
 

@@ -22,34 +22,41 @@ struct ShortcutSettings {
   const char* desktop;  // as XDG_CURRENT_DESKTOP names it
   const char* program;
   QStringList arguments;
+  const char* name;  // as its users know it
 };
 
 const std::vector<ShortcutSettings>& shortcutSettings() {
   static const std::vector<ShortcutSettings> all{
-      {"GNOME", "gnome-control-center", {QStringLiteral("keyboard")}},
-      {"KDE", "systemsettings", {QStringLiteral("kcm_keys")}},
-      {"KDE", "systemsettings5", {QStringLiteral("kcm_keys")}},
-      {"XFCE", "xfce4-keyboard-settings", {}},
+      {"GNOME", "gnome-control-center", {QStringLiteral("keyboard")}, "GNOME Settings"},
+      {"KDE", "systemsettings", {QStringLiteral("kcm_keys")}, "KDE System Settings"},
+      {"KDE", "systemsettings5", {QStringLiteral("kcm_keys")}, "KDE System Settings"},
+      {"XFCE", "xfce4-keyboard-settings", {}, "Xfce Keyboard Settings"},
   };
   return all;
 }
 
-bool opensIn(const ShortcutSettings& settings, const Desktop& desktop) {
-  const QString program = desktop.findExecutable(QString::fromLatin1(settings.program));
-  return !program.isEmpty() && desktop.startDetached(program, settings.arguments);
+// The first settings that `take` accepts, the running desktop's own tried first.
+const ShortcutSettings* firstTaken(const Desktop& desktop,
+                                   const std::function<bool(const ShortcutSettings&)>& take) {
+  const auto names = desktop.currentDesktop.split(u':', Qt::SkipEmptyParts);
+  for (const auto& settings : shortcutSettings()) {
+    if (names.contains(QLatin1String(settings.desktop), Qt::CaseInsensitive) && take(settings)) {
+      return &settings;
+    }
+  }
+  const auto other = std::find_if(shortcutSettings().begin(), shortcutSettings().end(), take);
+  return other == shortcutSettings().end() ? nullptr : &*other;
+}
+
+QString installed(const ShortcutSettings& settings, const Desktop& desktop) {
+  return desktop.findExecutable(QString::fromLatin1(settings.program));
 }
 
 bool openShortcutSettings(const Desktop& desktop) {
-  const auto names = desktop.currentDesktop.split(u':', Qt::SkipEmptyParts);
-  // The running desktop's own settings first, then any that are installed.
-  for (const auto& settings : shortcutSettings()) {
-    if (names.contains(QLatin1String(settings.desktop), Qt::CaseInsensitive) &&
-        opensIn(settings, desktop)) {
-      return true;
-    }
-  }
-  return std::any_of(shortcutSettings().begin(), shortcutSettings().end(),
-                     [&](const ShortcutSettings& settings) { return opensIn(settings, desktop); });
+  return firstTaken(desktop, [&](const ShortcutSettings& settings) {
+           const QString program = installed(settings, desktop);
+           return !program.isEmpty() && desktop.startDetached(program, settings.arguments);
+         }) != nullptr;
 }
 
 void openUrl(const QUrl& url, const Desktop& desktop) {
@@ -92,6 +99,13 @@ Desktop currentDesktop() {
 }
 
 void open(const QString& address) { open(address, currentDesktop()); }
+
+QString settingsAppName(const Desktop& desktop) {
+  const auto* settings = firstTaken(desktop, [&](const ShortcutSettings& candidate) {
+    return !installed(candidate, desktop).isEmpty();
+  });
+  return settings != nullptr ? QString::fromLatin1(settings->name) : QString();
+}
 
 void open(const QString& address, const Desktop& desktop) {
   const QUrl url(address, QUrl::StrictMode);

@@ -17,4 +17,6 @@ void open(const QString& address) {
 
 void open(const QString& address, const Desktop& /*desktop*/) { open(address); }
 
+QString settingsAppName(const Desktop& /*desktop*/) { return QStringLiteral("System Settings"); }
+
 }  // namespace tonvara::Permissions

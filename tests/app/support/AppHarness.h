@@ -39,12 +39,25 @@ struct FakePlatformServices final : LinuxPlatformServices {
     return ticks.push_back(tick), nullptr;
   }
   void observeDidBecomeActive(std::function<void()> f) override { activeHandlers.push_back(f); }
+  std::vector<MusicApp> musicApplications() override { return players; }
+  void setMusicApplication(const QString& id) override { pushed.push_back(id); }
+  void observeMusicApplications(std::function<void()> f) override { playersChanged = f; }
+  MusicApp musicApplication() override {
+    ++lookups;
+    for (const auto& app : players)
+      if (app.id == pushed.value(pushed.size() - 1)) return app;
+    return {"default.desktop", "Default"};
+  }
 
   std::unique_ptr<UserDefaults> storedDefaults = std::make_unique<InMemoryDefaults>();
   std::shared_ptr<WorkQueue> queue;
   QVariantMap info;
   int loginStatus = 0;
   std::vector<std::function<void()>> ticks, activeHandlers;
+  std::vector<MusicApp> players;
+  QStringList pushed;
+  int lookups = 0;
+  std::function<void()> playersChanged;
 };
 
 // A model on fakes sharing one virtual clock.

@@ -18,6 +18,7 @@ namespace tonvara::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using Clock = std::chrono::steady_clock;
 constexpr std::string_view kMusic = MusicController::bundleID;
 constexpr const char* kEntry = "Type=Application\nExec=false\n";
@@ -47,6 +48,9 @@ struct FakePlayer {
       ++player.activations;
       sd_bus_request_name(sd_bus_message_get_bus(message), (kPrefix + "act").c_str(), 0);
       sd_bus_reply_method_return(message, "");
+    } else if (sd_bus_message_is_method_call(message, nullptr, "PlayPause") > 0) {
+      ++player.plays;
+      sd_bus_reply_method_return(message, "");
     } else if (sd_bus_message_is_method_call(message, nullptr, "Get") <= 0 ||
                sd_bus_message_read(message, "ss", &interface, &property) < 0) {
       return 0;
@@ -64,7 +68,7 @@ struct FakePlayer {
 
   const std::string entry;
   std::atomic<Identity> identity;
-  std::atomic<int> identityCalls{0}, activations{0};
+  std::atomic<int> identityCalls{0}, activations{0}, plays{0};
   std::jthread thread;  // last: stopped first
 };
 
@@ -151,6 +155,38 @@ TEST_F(MprisTest, LaunchesAreUpOnlyOnceTheirPlayerAppearsAndLeaveNoZombies) {
   const auto handle = open(*platform);
   EXPECT_TRUE(handle && waitFor([&] { return handle->isFinishedLaunching(); }, 5s));
   EXPECT_EQ(application.activations, 1);
+}
+
+TEST_F(MprisTest, APickedPlayerIsTheMusicAppUntilItIsNoLongerInstalled) {
+  const std::string apps = privateXdgDirs().dataHome + "/applications/", act = "org.example.Act";
+  installDefaultPlayer("org.example.Player.desktop", "Name=Default\n" + std::string(kEntry));
+  for (const auto& [id, more] : {std::pair(act, "DBusActivatable=true\n"), std::pair("Run"s, ""),
+                                 std::pair("Idle"s, "Categories=Audio;Player;\n"),
+                                 std::pair("None"s, "")})  // None: no player, not running
+    writeFile(apps + id + ".desktop",
+              "[Desktop Entry]\nName=" + (id == act ? "act" : id) + "\n" + kEntry + more);
+  std::atomic<int> changes{0};
+  const auto platform = makePlatform();
+  platform->onPlayersChanged([&] { ++changes; });
+  FakePlayer fallback(bus_->address(), {kPrefix + "a"}, "org.example.Player", FakePlayer::fail);
+  FakePlayer picked(bus_->address(), {act}, act), other(bus_->address(), {kPrefix + "r"}, "Run");
+  ASSERT_TRUE(waitFor([&] { return platform->runningApplications(kMusic).size() == 1; }, 5s));
+  EXPECT_GT(changes, 0);
+  platform->chooseMusicApplication(act + ".desktop");
+  EXPECT_TRUE(platform->runningApplications(kMusic).empty());  // at once, before any lookup
+  ASSERT_TRUE(waitFor([&] { return platform->musicApplication().name == "act"; }, 5s));
+  const auto handle = open(*platform);  // activates the picked player, not the default
+  ASSERT_TRUE(handle && waitFor([&] { return handle->isFinishedLaunching(); }, 5s));
+  platform->scriptableApplication(kMusic)->performSelector("playpause");
+  EXPECT_EQ(platform->determinePermissionToAutomate(kMusic, true), kAutomationGranted);
+  EXPECT_EQ(std::tuple(picked.activations.load(), picked.plays.load(), fallback.plays.load()),
+            std::tuple(1, 1, 0));
+  std::vector<std::string> names;  // installed players and running ones, once each, by name
+  for (const auto& entry : platform->pickablePlayers()) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"act", "Default", "Idle", "Run"}));
+  std::filesystem::remove(apps + act + ".desktop");
+  EXPECT_TRUE(waitFor([&] { return platform->musicApplication().name == "Default"; }, 5s));
+  EXPECT_EQ(platform->runningApplications(kMusic).size(), 1);
 }
 
 TEST_F(MprisTest, TheRunningCacheKnowsPlayersByTheirDesktopEntry) {

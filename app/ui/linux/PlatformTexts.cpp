@@ -1,0 +1,7 @@
+#include "../AccessTexts.h"
+
+namespace tonvara::ui {
+
+const AccessTexts& platformTexts() { return linuxTexts(); }
+
+}  // namespace tonvara::ui
