@@ -92,7 +92,12 @@ class GnomeKeybindingChannel final : public KeyDeliveryChannel {
     }
     QList<QByteArray> paths = readList(mediaKeys.get());
     if (paths.removeIf(isOurs) > 0) {
-      writeList(mediaKeys.get(), paths);
+      // Back to the default when only Tonvara had added to it, as it was before.
+      if (paths.isEmpty()) {
+        g_settings_reset(mediaKeys.get(), kListKey);
+      } else {
+        writeList(mediaKeys.get(), paths);
+      }
     }
     for (const auto& binding : kBindings) {
       const GSettingsHandle entry(kCustomBinding, pathOf(binding).constData());
