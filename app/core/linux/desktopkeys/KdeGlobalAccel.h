@@ -31,9 +31,15 @@ inline QStringList actionId(const QString& component, const QString& action,
   return {component, action, componentName, actionName};
 }
 
+// The daemon's list types; registering again is harmless.
+inline void registerTypes() {
+  qDBusRegisterMetaType<QList<int>>();
+  qDBusRegisterMetaType<QList<QStringList>>();
+}
+
 template <typename Reply, typename... Args>
 std::optional<Reply> call(const QString& method, Args... args) {
-  qDBusRegisterMetaType<QList<int>>();
+  registerTypes();
   QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
   message.setArguments({QVariant::fromValue(args)...});
   const QDBusReply<Reply> reply = QDBusConnection::sessionBus().call(message);
@@ -41,7 +47,7 @@ std::optional<Reply> call(const QString& method, Args... args) {
 }
 
 inline bool send(const QString& method, const QVariantList& arguments) {
-  qDBusRegisterMetaType<QList<int>>();
+  registerTypes();
   QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
   message.setArguments(arguments);
   return QDBusConnection::sessionBus().call(message).type() == QDBusMessage::ReplyMessage;
