@@ -20,6 +20,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core libglib2.0-dev
   # end-to-end tests and demo: a private X server, a real player and a tone to play
   xvfb xauth mpv mpv-mpris sox trayer
+  # desktop key tests: KDE's global shortcut daemon (kglobalaccel5, 35.8 MB with its libraries)
+  libkf5globalaccel-bin
   # the package: its manual page from --help, and the checks of its desktop entry and metainfo
   help2man desktop-file-utils appstream
 )
