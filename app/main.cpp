@@ -77,7 +77,14 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
                                 QStringLiteral("Shows this help and exits."));
   const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                    QStringLiteral("Shows the version and exits."));
-  parser.addOptions({help, version});
+  // Answered by runKeyCommand before this parser runs; listed so that the help tells of it.
+  const QCommandLineOption mediaKey(
+      QStringLiteral("media-key"),
+      QStringLiteral("Hands a media key (play, pause, next, previous, stop, forward or rewind) "
+                     "to the running Tonvara, as a desktop keybinding does; with none running, "
+                     "gives the desktop its keys back and does what the desktop would do."),
+      QStringLiteral("key"));
+  parser.addOptions({help, version, mediaKey});
   for (const QtOption& qt : kQtOptions) {
     QCommandLineOption option(QString::fromLatin1(qt.name));
     option.setValueName(qt.takesValue ? QStringLiteral("value") : QString());
