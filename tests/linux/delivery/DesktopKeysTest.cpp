@@ -10,8 +10,10 @@
 #include "DesktopKeyHolder.h"
 #include "KdeGlobalAccel.h"
 #include "MediaKeyEngine/MediaKeyTap.h"
+#include "MediaKeyEngine/PlatformDefaults.h"
 #include "MediaKeyEngineDesktop/DeliveredKeys.h"
 #include "MediaKeyEngineDesktop/DesktopEventTapPlatform.h"
+#include "MediaKeyEngineX11/X11EventTapPlatform.h"
 #include "PrivateDesktop.h"
 #include "ReopenChannel.h"
 
@@ -56,14 +58,12 @@ class DesktopKeysTest : public ::testing::Test {
 };
 
 using Shortcuts = std::map<std::string, QList<int>>;
-Shortcuts mediaControl() {
-  Shortcuts now;
-  for (const char* action :
-       {"playpausemedia", "nextmedia", "previousmedia", "pausemedia", "stopmedia"}) {
-    now[action] = kga::shortcut(kga::actionId(kga::kMediaControl, QLatin1String(action)))
-                      .value_or(QList<int>{-1});
+Shortcuts mediaControl(Shortcuts actions) {  // their shortcuts now
+  for (auto& [action, keys] : actions) {
+    const auto id = kga::actionId(kga::kMediaControl, QString::fromStdString(action));
+    keys = kga::shortcut(id).value_or(QList<int>{-1});
   }
-  return now;
+  return actions;
 }
 
 TEST_F(DesktopKeysTest, KdeTakeoverDeliversPressesAndGiveBackRestoresTheMediaController) {
@@ -96,10 +96,14 @@ TEST_F(DesktopKeysTest, KdeTakeoverDeliversPressesAndGiveBackRestoresTheMediaCon
   const auto holder = desktopkeys::makeKdeHolder();
   const auto saved = holder->read();
   ASSERT_TRUE(saved && holder->release());
-  Shortcuts released = before;
-  // Tonvara has no Stop to take it for.
+  Shortcuts released = before;  // but Stop: Tonvara has nothing to do for it
   for (auto& [action, keys] : released) keys = action == "stopmedia" ? keys : QList<int>{};
-  EXPECT_EQ(mediaControl(), released);
+  EXPECT_EQ(mediaControl(before), released);
+  EXPECT_TRUE(desktop_->keyboard().isFreeToGrab(keysym::kNext)) << "an X11 session's grab can";
+  setenv("DISPLAY", desktop_->display().c_str(), 1);  // a real X server: grabs take the keys
+  EXPECT_TRUE(
+      dynamic_cast<linux_x11::X11EventTapPlatform*>(platform::defaultEventTapPlatform().get()));
+  EXPECT_FALSE(linux_x11::X11EventTapPlatform::canServe(":65000"));
   ASSERT_TRUE(open());
   for (const auto key : {keysym::kNext, keysym::kPlay, keysym::kPrevious, keysym::kRewind})
     desktop_->keyboard().tap(key);
@@ -107,10 +111,10 @@ TEST_F(DesktopKeysTest, KdeTakeoverDeliversPressesAndGiveBackRestoresTheMediaCon
             (Keys{MediaKey::next, MediaKey::playPause, MediaKey::previous, MediaKey::previous}));
   channel->close();
   ASSERT_TRUE(holder->restore(*saved));
-  EXPECT_EQ(mediaControl(), before);
+  EXPECT_EQ(mediaControl(before), before);
   // Given back after a run that never closed its channel (a crash): still exactly as before.
   ASSERT_TRUE(holder->release() && open() && holder->restore(*saved));
-  EXPECT_EQ(mediaControl(), before);
+  EXPECT_EQ(mediaControl(before), before);
 }
 
 using Properties = std::map<std::string, std::variant<bool, std::string>>;
@@ -127,9 +131,8 @@ int xfconfd(sd_bus_message* call, void* data, sd_bus_error* /*error*/) {
   int value = 0;
   std::lock_guard lock(xfconfLock);
   sd_bus_message_read(call, "ss", nullptr, &property);
-  if (is("SetProperty") && sd_bus_message_read(call, "v", "b", &value) > 0) {
+  if (is("SetProperty") && sd_bus_message_read(call, "v", "b", &value) > 0)
     properties[property] = value != 0;
-  }
   if (is("ResetProperty")) properties.erase(property);
   sd_bus_message_new_method_return(call, &reply);
   sd_bus_message_open_container(reply, 'a', "{sv}");
@@ -169,8 +172,7 @@ TEST_F(DesktopKeysTest, XfceReleaseTurnsOffOnlyTheSoundPluginsKeysAndRestoreUndo
   EXPECT_EQ(now(), released);
   EXPECT_TRUE(saved && holder->restore(*saved));
   EXPECT_EQ(now(), before) << "a property that was unset is unset again";
-  done = true;
-  serving.join();
+  done = true, serving.join();
   sd_bus_flush_close_unref(daemon);
 }
 
@@ -188,8 +190,7 @@ TEST_F(DesktopKeysTest, KeyClientReachesTheRunningInstanceAndWithoutOneTheDeskto
   const auto press = [&](const std::string& key) {
     ChildProcess client({.argv = {folder + "/tonvara-key", "--media-key", key},
                          .environment = {{"XDG_RUNTIME_DIR", runtime}}});
-    EXPECT_TRUE(
-        waitFor([&] { return QCoreApplication::processEvents(), !client.isRunning(); }, 5s));
+    waitFor([&] { return QCoreApplication::processEvents(), !client.isRunning(); }, 5s);
     return client.stop();
   };
   const auto player = desktop_->startPlayer();
@@ -217,7 +218,6 @@ TEST_F(DesktopKeysTest, KeyClientReachesTheRunningInstanceAndWithoutOneTheDeskto
   EXPECT_EQ(press("stop"), 0);
   EXPECT_TRUE(desktop_->waitForStatus("Stopped"));
   EXPECT_EQ(started(), "--restore-desktop-keys\n") << "nothing restored while Tonvara runs";
-  EXPECT_NE(press("louder"), 0);
 }
 
 }  // namespace
