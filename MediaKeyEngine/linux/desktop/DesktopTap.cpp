@@ -50,7 +50,7 @@ void DesktopTap::deliverQueued() {
     DesktopSystemDefinedEvent event{kAuxControlButtonsSubtype,
                                     keyCode(key) << 16 | kKeyDownState << 8};
     // The desktop consumed the key already: there is nothing to pass on or swallow.
-    [[maybe_unused]] const EventRef answer = callback_(kSystemDefinedEventType, &event, userInfo_);
+    callback_(kSystemDefinedEventType, &event, userInfo_);
   }
 }
 
