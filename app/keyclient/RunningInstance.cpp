@@ -19,9 +19,11 @@ std::string socketPath() {
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != 0) {
     return std::string(runtime) + "/com.tonvara.app.reopen";
   }
+  // Qt's fallback: a per-user folder in the temporary folder.
+  const char* temporary = std::getenv("TMPDIR");
   const passwd* user = getpwuid(geteuid());
-  return std::string("/tmp/runtime-") + (user != nullptr ? user->pw_name : "") +
-         "/com.tonvara.app.reopen";
+  return std::string(temporary != nullptr && *temporary != 0 ? temporary : "/tmp") + "/runtime-" +
+         (user != nullptr ? user->pw_name : "") + "/com.tonvara.app.reopen";
 }
 
 // A hung instance must not keep the key from the desktop's own action for long.
