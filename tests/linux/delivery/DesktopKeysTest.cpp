@@ -73,7 +73,7 @@ TEST_F(DesktopKeysTest, KdeTakeoverDeliversPressesAndGiveBackRestoresTheMediaCon
                                        {"XDG_CONFIG_HOME", desktop_->scratch()},
                                        {"QT_QPA_PLATFORM", "xcb"}},
                        .stderrPath = desktop_->scratch() + "/kglobalaccel.log"});
-  ASSERT_TRUE(waitFor([&] { return desktop_->bus().hasOwner(kga::kService.toStdString()); }, 10s));
+  ASSERT_TRUE(waitFor([&] { return desktop_->bus().hasOwner(kga::kService.toStdString()); }, 30s));
   // The stand-in media controller, registered as Plasma registers it.
   const Shortcuts before = {{"playpausemedia", {Qt::Key_MediaPlay}},
                             {"nextmedia", {Qt::Key_MediaNext}},
