@@ -10,6 +10,7 @@ extern "C" const char* __tsan_default_suppressions() {
          "race:libQt6Gui.so.6\n"
          "race:libQt6Widgets.so.6\n"
          "race:libQt6Network.so.6\n"
+         "race:libQt6DBus.so.6\n"
          "race:libglib-2.0.so.0\n"
          "race:libgio-2.0.so.0\n";
 }

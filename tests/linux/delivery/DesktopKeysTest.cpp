@@ -15,6 +15,7 @@
 #include "MediaKeyEngineDesktop/DesktopEventTapPlatform.h"
 #include "MediaKeyEngineX11/X11EventTapPlatform.h"
 #include "PrivateDesktop.h"
+#include "QtThreadSanitizerSuppressions.h"
 #include "ReopenChannel.h"
 
 namespace tonvara::testing {
@@ -172,8 +173,7 @@ TEST_F(DesktopKeysTest, XfceReleaseTurnsOffOnlyTheSoundPluginsKeysAndRestoreUndo
   EXPECT_EQ(now(), released);
   EXPECT_TRUE(saved && holder->restore(*saved));
   EXPECT_EQ(now(), before) << "a property that was unset is unset again";
-  done = true, serving.join();
-  sd_bus_flush_close_unref(daemon);
+  done = true, serving.join(), sd_bus_flush_close_unref(daemon);
 }
 
 TEST_F(DesktopKeysTest, KeyClientReachesTheRunningInstanceAndWithoutOneTheDesktopsAction) {
