@@ -1,10 +1,15 @@
 // Tonvara: the tray icon and its menu over the application's model. Opening it again while it
 // runs shows the running one's Access window instead.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <climits>
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "AccessWindowHost.h"
 #include "AppDelegate.h"
@@ -37,6 +42,24 @@ bool needsDisplayServer(const QString& platform) {
          platform.contains(QLatin1String("wayland"));
 }
 
+// `--media-key KEY`, run by a desktop keybinding: the small client beside this program hands the
+// key to the running instance, with no toolkit to start first. Nothing for any other command line.
+std::optional<int> runKeyCommand(char** argv) {
+  if (argv[0] == nullptr || argv[1] == nullptr || std::string_view(argv[1]) != "--media-key") {
+    return std::nullopt;
+  }
+  char self[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length > 0) {
+    std::string client(self, static_cast<std::size_t>(length));
+    client = client.substr(0, client.rfind('/') + 1) + "tonvara-key";
+    argv[0] = client.data();
+    ::execv(client.c_str(), argv);
+  }
+  std::fputs("tonvara: the media-key client tonvara-key is missing beside this program\n", stderr);
+  return 1;
+}
+
 // Answers --help, --version and a wrong command line, and refuses to start without a display,
 // all before QApplication exists: it would abort with a plug-in message instead. Nothing when the
 // program should run.
@@ -59,7 +82,14 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
       QStringLiteral("restore-desktop-keys"),
       QStringLiteral("Puts the desktop's media-key shortcuts back as they were before Tonvara\n"
                      "took them, and exits (1 when they could not be restored)."));
-  parser.addOptions({help, version, restoreKeys});
+  // Answered by runKeyCommand before this parser runs; listed so that the help tells of it.
+  const QCommandLineOption mediaKey(
+      QStringLiteral("media-key"),
+      QStringLiteral("Hands a media key (play, pause, next, previous, stop, forward or rewind) "
+                     "to the running Tonvara, as a desktop keybinding does; with none running, "
+                     "gives the desktop its keys back and does what the desktop would do."),
+      QStringLiteral("key"));
+  parser.addOptions({help, version, restoreKeys, mediaKey});
   for (const QtOption& qt : kQtOptions) {
     QCommandLineOption option(QString::fromLatin1(qt.name));
     option.setValueName(qt.takesValue ? QStringLiteral("value") : QString());
@@ -104,6 +134,9 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const std::optional<int> keyCommand = runKeyCommand(argv)) {
+    return *keyCommand;
+  }
   if (const std::optional<int> answered = answerCommandLine(argc, argv)) {
     return *answered;
   }

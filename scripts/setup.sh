@@ -22,6 +22,8 @@ packages=(
   xvfb xauth mpv mpv-mpris sox trayer
   # desktop key takeover tests: GNOME's media-keys daemon and dconf; Cinnamon's and MATE's schemas
   gnome-settings-daemon dconf-service cinnamon-desktop-data mate-settings-daemon-common
+  # desktop key tests: KDE's global shortcut daemon (kglobalaccel5, 35.8 MB with its libraries)
+  libkf5globalaccel-bin
   # the package: its manual page from --help, and the checks of its desktop entry and metainfo
   help2man desktop-file-utils appstream
 )

@@ -15,11 +15,40 @@
 #include <cstdio>
 #include <optional>
 
+// Linux builds deliver handed-over keys to the engine's desktop tap; elsewhere nothing does.
+#if __has_include("MediaKeyEngineDesktop/DeliveredKeys.h")
+#include "MediaKeyEngineDesktop/DeliveredKeys.h"
+#define TONVARA_HAS_DELIVERED_KEYS 1
+#endif
+
 namespace tonvara {
 
 namespace {
 
 constexpr char kReopenMessage[] = "reopen\n";
+constexpr char kKeyPrefix[] = "key ";
+
+// A key as desktop keybindings name it. Stop has no action here: the caller does the desktop's.
+std::optional<MediaKey> keyNamed(const QByteArray& name) {
+  if (name == "play" || name == "pause") {
+    return MediaKey::playPause;
+  }
+  if (name == "next" || name == "forward") {
+    return MediaKey::next;
+  }
+  if (name == "previous" || name == "rewind") {
+    return MediaKey::previous;
+  }
+  return std::nullopt;
+}
+
+ReopenChannel::KeyHandler defaultKeyHandler() {
+#ifdef TONVARA_HAS_DELIVERED_KEYS
+  return [](MediaKey key) { return linux_desktop::deliverKey(key); };
+#else
+  return {};
+#endif
+}
 
 QString lockPath(const QString& folder) { return folder + QStringLiteral("/com.tonvara.app.lock"); }
 QString socketPath(const QString& folder) {
@@ -71,7 +100,10 @@ QString ReopenChannel::defaultFolder() {
 }
 
 ReopenChannel::ReopenChannel(QString folder, uid_t owner, QObject* parent)
-    : QObject(parent), folder_(std::move(folder)), owner_(owner) {}
+    : QObject(parent),
+      folder_(std::move(folder)),
+      owner_(owner),
+      keyHandler_(defaultKeyHandler()) {}
 
 ReopenChannel::~ReopenChannel() {
   server_.reset();  // removes the socket while the lock is still held
@@ -148,12 +180,21 @@ void ReopenChannel::acceptConnections() {
     }
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
       while (socket->canReadLine()) {
-        if (socket->readLine() == kReopenMessage) {
+        const QByteArray line = socket->readLine();
+        if (line == kReopenMessage) {
           emit reopenRequested();
+        } else if (line.startsWith(kKeyPrefix) && line.endsWith('\n')) {
+          const bool taken = handleKey(line.mid(4).chopped(1));
+          socket->write(taken ? "taken\n" : "passed\n");
         }
       }
     });
   }
+}
+
+bool ReopenChannel::handleKey(const QByteArray& name) const {
+  const auto key = keyNamed(name);
+  return key && keyHandler_ && keyHandler_(*key);
 }
 
 }  // namespace tonvara

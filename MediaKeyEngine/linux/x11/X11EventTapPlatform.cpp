@@ -6,6 +6,7 @@
 #include "AccessProbe.h"
 #include "X11EventTap.h"
 #include "X11RunLoop.h"
+#include "XcbConnection.h"
 
 namespace tonvara::linux_x11 {
 
@@ -13,6 +14,11 @@ X11EventTapPlatform::X11EventTapPlatform(std::optional<std::string> displayName)
     : displayName_(std::move(displayName)) {}
 
 X11EventTapPlatform::~X11EventTapPlatform() = default;
+
+bool X11EventTapPlatform::canServe(const std::optional<std::string>& displayName) {
+  const auto display = connectToDisplay(displayName);
+  return display && !isXwayland(display->connection.get());
+}
 
 std::shared_ptr<EventTapPort> X11EventTapPlatform::createEventTap(
     EventTapLocation /*location*/, EventTapPlacement /*placement*/, EventTapOptions /*options*/,

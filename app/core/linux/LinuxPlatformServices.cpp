@@ -120,8 +120,10 @@ std::unique_ptr<DesktopKeys> LinuxPlatformServices::makeDesktopKeys(DesktopKeys:
     return nullptr;
   }
   const auto session = MediaKeyHolders::currentSession();
-  // A keybinding runs the program with the tray icon, which hands the key to this instance.
-  const QString keyCommand = QCoreApplication::applicationDirPath() + QStringLiteral("/tonvara");
+  // A keybinding runs the small key client beside this program, which hands the key to this
+  // instance without starting a toolkit.
+  const QString keyCommand =
+      QCoreApplication::applicationDirPath() + QStringLiteral("/tonvara-key");
   auto desktop = desktopkeys::recogniseDesktop(session, keyCommand);
   const bool delivery =
       session.sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0;

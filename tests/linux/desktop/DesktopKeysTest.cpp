@@ -162,7 +162,7 @@ TEST_F(Desktop, AKilledTonvaraLeavesADesktopTheNextStartPutsRight) {
                                                                          // earlier run
   auto tonvara = startTonvara();
   ASSERT_TRUE(waitFor(taken, 10s));
-  EXPECT_EQ(gnomeKeys()["ours"], "\"'" TONVARA_PROGRAM "' --media-key play\"");
+  EXPECT_EQ(gnomeKeys()["ours"], "\"'" TONVARA_KEY "' --media-key play\"");
   tonvara->kill();
   const auto written = QFileInfo(savedDesktopKeysPath()).lastModified();
   tonvara = startTonvara();  // restores what the crash left, then saves and takes them again

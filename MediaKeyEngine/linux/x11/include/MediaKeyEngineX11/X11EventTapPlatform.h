@@ -22,6 +22,10 @@ class X11EventTapPlatform final : public EventTapPlatform {
   explicit X11EventTapPlatform(std::optional<std::string> displayName = std::nullopt);
   ~X11EventTapPlatform() override;
 
+  // Whether key grabs can serve on the display: it answers and is a real X server, not a
+  // Wayland session's compatibility server (which never sees other clients' keys).
+  static bool canServe(const std::optional<std::string>& displayName = std::nullopt);
+
   X11EventTapPlatform(const X11EventTapPlatform&) = delete;
   X11EventTapPlatform& operator=(const X11EventTapPlatform&) = delete;
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "DesktopTap.h"
+#include "EventFd.h"
+#include "MediaKeyEngine/EventTapPlatform.h"
+
+namespace tonvara::linux_desktop {
+
+// A tap's port as something a run loop watches.
+class DesktopRunLoopSource final : public RunLoopSource {
+ public:
+  explicit DesktopRunLoopSource(std::shared_ptr<DesktopTap> tap) : tap_(std::move(tap)) {}
+  const std::shared_ptr<DesktopTap>& tap() const { return tap_; }
+
+ private:
+  std::shared_ptr<DesktopTap> tap_;
+};
+
+// The tap thread's loop: poll() on the inboxes of its sources, the callbacks on the thread of
+// run(). Stops are sticky: a stop before run() ends that run() at once.
+class DesktopRunLoop final : public RunLoop {
+ public:
+  void addSource(const std::shared_ptr<RunLoopSource>& source) override;
+  void removeSource(const std::shared_ptr<RunLoopSource>& source) override;
+  void run() override;
+  void stop() override;
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<DesktopRunLoopSource>> sources_;
+  bool stopped_ = false;
+  EventFd wake_;
+};
+
+}  // namespace tonvara::linux_desktop
