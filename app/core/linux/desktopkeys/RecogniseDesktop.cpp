@@ -17,6 +17,44 @@ bool runs(const MediaKeyHolders::Session& session, const char* process) {
       [process](const QString& name) { return name.startsWith(QLatin1String(process)); });
 }
 
+bool onWayland(const MediaKeyHolders::Session& session) {
+  return session.sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0;
+}
+
+// Cinnamon's and MATE's settings daemons hand the keys to the latest grabber themselves. Where
+// that grab is the only way the keys arrive (Wayland), clearing their shortcuts would leave the
+// daemon nothing to hand over: no setting changes there.
+class GrabOnlyHolder final : public DesktopKeyHolder {
+ public:
+  explicit GrabOnlyHolder(std::unique_ptr<DesktopKeyHolder> desktop)
+      : desktop_(std::move(desktop)) {}
+
+  QString id() const override { return desktop_->id(); }
+  TakeoverText text() const override {
+    TakeoverText text = desktop_->text();
+    text.changes = QStringLiteral(
+                       "No setting changes: while Tonvara holds the keys, %1 sends them to "
+                       "Tonvara instead of a player.")
+                       .arg(text.holder);
+    text.undo = QStringLiteral("Give the Keys Back in this window, or quit Tonvara.");
+    return text;
+  }
+  std::optional<QJsonObject> read() override { return QJsonObject{}; }
+  bool release() override { return true; }
+  bool restore(const QJsonObject& /*saved*/) override { return true; }
+
+ private:
+  std::unique_ptr<DesktopKeyHolder> desktop_;
+};
+
+std::unique_ptr<DesktopKeyHolder> grabbedThrough(std::unique_ptr<DesktopKeyHolder> holder,
+                                                 const MediaKeyHolders::Session& session) {
+  if (!holder || !onWayland(session)) {
+    return holder;
+  }
+  return std::make_unique<GrabOnlyHolder>(std::move(holder));
+}
+
 }  // namespace
 
 std::optional<RecognisedDesktop> recogniseDesktop(const MediaKeyHolders::Session& session,
@@ -24,14 +62,14 @@ std::optional<RecognisedDesktop> recogniseDesktop(const MediaKeyHolders::Session
   // Cinnamon and MATE name GNOME too on some systems: look at them first.
   if (names(session, "X-Cinnamon") || runs(session, "csd-media-keys")) {
     return RecognisedDesktop{
-        makeCinnamonHolder(),
+        grabbedThrough(makeCinnamonHolder(), session),
         makeMediaPlayerKeysChannel(QStringLiteral("org.gnome.SettingsDaemon"),
                                    QStringLiteral("/org/gnome/SettingsDaemon/MediaKeys"),
                                    QStringLiteral("org.gnome.SettingsDaemon.MediaKeys"))};
   }
   if (names(session, "MATE") || runs(session, "mate-settings-d")) {
     return RecognisedDesktop{
-        makeMateHolder(),
+        grabbedThrough(makeMateHolder(), session),
         makeMediaPlayerKeysChannel(QStringLiteral("org.mate.SettingsDaemon"),
                                    QStringLiteral("/org/mate/SettingsDaemon/MediaKeys"),
                                    QStringLiteral("org.mate.SettingsDaemon.MediaKeys"))};
