@@ -1,7 +1,10 @@
 #include "MediaKeyHolders.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <optional>
 
 namespace tonvara::MediaKeyHolders {
@@ -71,7 +74,12 @@ Session currentSession() {
   Session session{
       {}, qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariable("XDG_SESSION_TYPE")};
   const auto pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+  const uint user = ::geteuid();
   for (const auto& pid : pids) {
+    // Another user's session holds nothing of this one's keys.
+    if (QFileInfo(QStringLiteral("/proc/") + pid).ownerId() != user) {
+      continue;
+    }
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     if (comm.open(QIODevice::ReadOnly)) {
       session.processNames << QString::fromUtf8(comm.readAll()).trimmed();

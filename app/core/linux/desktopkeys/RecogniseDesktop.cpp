@@ -59,30 +59,55 @@ std::unique_ptr<DesktopKeyHolder> grabbedThrough(std::unique_ptr<DesktopKeyHolde
 
 std::optional<RecognisedDesktop> recogniseDesktop(const MediaKeyHolders::Session& session,
                                                   const QString& keyCommand) {
+  enum class Family { cinnamon, mate, gnome, kde, xfce };
+  struct Sign {
+    Family family;
+    const char* desktopName;  // as XDG_CURRENT_DESKTOP names it
+    const char* process;      // its key daemon's process name; nullptr when it has none to look for
+  };
   // Cinnamon and MATE name GNOME too on some systems: look at them first.
-  if (names(session, "X-Cinnamon") || runs(session, "csd-media-keys")) {
-    return RecognisedDesktop{
-        grabbedThrough(makeCinnamonHolder(), session),
-        makeMediaPlayerKeysChannel(QStringLiteral("org.gnome.SettingsDaemon"),
-                                   QStringLiteral("/org/gnome/SettingsDaemon/MediaKeys"),
-                                   QStringLiteral("org.gnome.SettingsDaemon.MediaKeys"))};
+  static constexpr Sign kSigns[] = {
+      {Family::cinnamon, "X-Cinnamon", "csd-media-keys"},
+      {Family::mate, "MATE", "mate-settings-d"},
+      {Family::gnome, "GNOME", "gsd-media-keys"},
+      {Family::kde, "KDE", "kglobalaccel"},
+      {Family::xfce, "XFCE", nullptr},
+  };
+  // The session's own name wins over the processes seen: those may be another session's.
+  std::optional<Family> family;
+  for (const Sign& sign : kSigns) {
+    if (!family && names(session, sign.desktopName)) {
+      family = sign.family;
+    }
   }
-  if (names(session, "MATE") || runs(session, "mate-settings-d")) {
-    return RecognisedDesktop{
-        grabbedThrough(makeMateHolder(), session),
-        makeMediaPlayerKeysChannel(QStringLiteral("org.mate.SettingsDaemon"),
-                                   QStringLiteral("/org/mate/SettingsDaemon/MediaKeys"),
-                                   QStringLiteral("org.mate.SettingsDaemon.MediaKeys"))};
+  for (const Sign& sign : kSigns) {
+    if (!family && sign.process != nullptr && runs(session, sign.process)) {
+      family = sign.family;
+    }
   }
-  if (names(session, "GNOME") || runs(session, "gsd-media-keys")) {
-    return RecognisedDesktop{makeGnomeHolder(), makeGnomeKeybindingChannel(keyCommand)};
+  if (!family) {
+    return std::nullopt;
   }
-  if (names(session, "KDE") || runs(session, "kglobalaccel")) {
-    return RecognisedDesktop{makeKdeHolder(), makeKdeComponentChannel()};
-  }
-  if (names(session, "XFCE")) {
-    // Xfce has no Wayland session to deliver keys in; the X11 grab takes them once freed.
-    return RecognisedDesktop{makeXfceHolder(), nullptr};
+  switch (*family) {
+    case Family::cinnamon:
+      return RecognisedDesktop{
+          grabbedThrough(makeCinnamonHolder(), session),
+          makeMediaPlayerKeysChannel(QStringLiteral("org.gnome.SettingsDaemon"),
+                                     QStringLiteral("/org/gnome/SettingsDaemon/MediaKeys"),
+                                     QStringLiteral("org.gnome.SettingsDaemon.MediaKeys"))};
+    case Family::mate:
+      return RecognisedDesktop{
+          grabbedThrough(makeMateHolder(), session),
+          makeMediaPlayerKeysChannel(QStringLiteral("org.mate.SettingsDaemon"),
+                                     QStringLiteral("/org/mate/SettingsDaemon/MediaKeys"),
+                                     QStringLiteral("org.mate.SettingsDaemon.MediaKeys"))};
+    case Family::gnome:
+      return RecognisedDesktop{makeGnomeHolder(), makeGnomeKeybindingChannel(keyCommand)};
+    case Family::kde:
+      return RecognisedDesktop{makeKdeHolder(), makeKdeComponentChannel()};
+    case Family::xfce:
+      // Xfce has no Wayland session to deliver keys in; the X11 grab takes them once freed.
+      return RecognisedDesktop{makeXfceHolder(), nullptr};
   }
   return std::nullopt;
 }
