@@ -24,6 +24,8 @@ packages=(
   gnome-settings-daemon dconf-service cinnamon-desktop-data mate-settings-daemon-common
   # desktop key tests: KDE's global shortcut daemon (kglobalaccel5, 35.8 MB with its libraries)
   libkf5globalaccel-bin
+  # desktop key tests: Cinnamon's media-keys daemon (csd-media-keys, 5.4 MB with its libraries)
+  cinnamon-settings-daemon
   # the package: its manual page from --help, and the checks of its desktop entry and metainfo
   help2man desktop-file-utils appstream
 )

@@ -220,5 +220,93 @@ TEST_F(DesktopKeysTest, KeyClientReachesTheRunningInstanceAndWithoutOneTheDeskto
   EXPECT_EQ(started(), "--restore-desktop-keys\n") << "nothing restored while Tonvara runs";
 }
 
+// Cinnamon's real csd-media-keys, with its window manager's HandleKeybinding as the key source.
+TEST_F(DesktopKeysTest, CinnamonDaemonHandsKeysToTonvaraOnlyWhileItIsTheNewestGrabber) {
+  const std::string daemon = "/usr/lib/x86_64-linux-gnu/cinnamon-settings-daemon/csd-media-keys";
+  if (access(daemon.c_str(), X_OK) != 0) GTEST_SKIP() << "cinnamon-settings-daemon is missing";
+  // It reads one key of a schema that only Cinnamon's session manager installs.
+  const std::string schemas = desktop_->scratch() + "/schemas";
+  std::filesystem::create_directories(schemas);
+  std::ofstream(schemas + "/session.gschema.xml")
+      << "<schemalist><schema id='org.cinnamon.SessionManager' path='/org/cinnamon/"
+         "SessionManager/'><key name='prefer-hybrid-sleep' type='b'><default>false</default>"
+         "</key></schema></schemalist>";
+  ASSERT_EQ(std::system(("glib-compile-schemas " + schemas).c_str()), 0);
+  ChildProcess csd({.argv = {daemon},
+                    .environment = {{"DISPLAY", desktop_->display()},
+                                    {"GSETTINGS_BACKEND", "memory"},
+                                    {"GSETTINGS_SCHEMA_DIR", schemas},
+                                    {"XDG_CONFIG_HOME", desktop_->scratch() + "/config"},
+                                    {"XDG_DATA_HOME", desktop_->scratch() + "/data"}},
+                    .stderrPath = desktop_->scratch() + "/csd.log"});
+  const char* handler = "org.cinnamon.SettingsDaemon.KeybindingHandler";
+  ASSERT_TRUE(waitFor([&] { return desktop_->bus().hasOwner(handler); }, 30s));
+
+  // Another application: it presses keys, grabs them as "Other" and counts the keys it gets.
+  sd_bus* other = nullptr;
+  int heard = 0;
+  ASSERT_TRUE(sd_bus_open_user(&other) >= 0 && sd_bus_add_match(
+                                                   other, nullptr, "member='MediaPlayerKeyPressed'",
+                                                   [](sd_bus_message*, void* count, sd_bus_error*) {
+                                                     return ++*static_cast<int*>(count), 0;
+                                                   },
+                                                   &heard) >= 0);
+  const std::unique_ptr<sd_bus, decltype(&sd_bus_flush_close_unref)> closing(
+      other, &sd_bus_flush_close_unref);
+  const auto press = [&](std::initializer_list<unsigned> keys) {
+    for (const unsigned key : keys)
+      EXPECT_GE(sd_bus_call_method(other, handler, "/org/cinnamon/SettingsDaemon/KeybindingHandler",
+                                   handler, "HandleKeybinding", nullptr, nullptr, "u", key),
+                0);
+  };
+  const auto grab = [&](const char* method, auto... time) {  // time 0: now, the newest grab
+    EXPECT_GE(
+        sd_bus_call_method(other, "org.gnome.SettingsDaemon", "/org/gnome/SettingsDaemon/MediaKeys",
+                           "org.gnome.SettingsDaemon.MediaKeys", method, nullptr, nullptr,
+                           sizeof...(time) > 0 ? "su" : "s", "Other", time...),
+        0);
+  };
+  const auto hears = [&](int count) {
+    waitFor([&] { return sd_bus_process(other, nullptr), heard >= count; }, 5s);
+    return std::exchange(heard, 0);
+  };
+  // Debian 12's csd action numbers.
+  constexpr unsigned play = 9, pause = 10, stop = 11, previous = 12, next = 13, rewind = 14,
+                     forward = 15;
+
+  const auto cinnamon = [](const char* type) {
+    return desktopkeys::recogniseDesktop({{}, QStringLiteral("X-Cinnamon"), type}, {});
+  };
+  const auto x11 = cinnamon("x11");
+  ASSERT_TRUE(x11 && x11->channel && x11->channel->open([this](MediaKey key) {
+    const std::lock_guard lock(mutex_);
+    keys_.push_back(key);
+  }));
+  press({play, next, previous, forward, rewind, stop, pause});
+  grab("GrabMediaPlayerKeys", 0U);
+  press({next, previous, play});
+  EXPECT_EQ(hears(3), 3) << "the later grab takes the keys";
+  grab("ReleaseMediaPlayerKeys");  // Tonvara's grab is the newest again
+  press({next});
+  const Keys expected = {MediaKey::playPause, MediaKey::next,     MediaKey::previous,
+                         MediaKey::next,      MediaKey::previous, MediaKey::playPause,
+                         MediaKey::next};
+  EXPECT_EQ(delivered(7), expected);
+  x11->channel->close();
+  press({play, next});
+  grab("GrabMediaPlayerKeys", 0U);
+  press({previous});
+  EXPECT_EQ(hears(1), 1);
+  EXPECT_EQ(delivered(7), expected) << "csd still sends to Tonvara after close";
+
+  // On Wayland the daemon's grab is the only way in: no shortcut of the desktop changes.
+  setenv("GSETTINGS_BACKEND", "memory", 1);
+  const auto wayland = cinnamon("wayland");
+  const auto shortcuts = x11->holder->read();
+  ASSERT_TRUE(wayland && shortcuts && wayland->channel);
+  EXPECT_EQ(wayland->holder->read(), QJsonObject{});
+  EXPECT_TRUE(wayland->holder->release());
+  EXPECT_EQ(x11->holder->read(), shortcuts);
+}
 }  // namespace
 }  // namespace tonvara::testing

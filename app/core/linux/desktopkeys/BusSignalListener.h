@@ -18,15 +18,21 @@ namespace tonvara::desktopkeys {
 class BusSignalListener {
  public:
   using OnSignal = std::function<void(sd_bus_message*)>;
+  using OnBus = std::function<bool(sd_bus*)>;
 
-  // Nothing when the bus cannot be reached. The match is in place once this returns.
-  static std::unique_ptr<BusSignalListener> start(const std::string& rule, OnSignal onSignal) {
+  // Nothing when the bus cannot be reached or `first` fails. The match is in place once this
+  // returns. `first` runs on the listening connection before any signal is handled, `last` after
+  // the last: a daemon that sends its signals only to the connection that asked gets this one.
+  static std::unique_ptr<BusSignalListener> start(const std::string& rule, OnSignal onSignal,
+                                                  const OnBus& first = {}, OnBus last = {}) {
     auto listener = std::unique_ptr<BusSignalListener>(new BusSignalListener(std::move(onSignal)));
     if (listener->stop_ < 0 || sd_bus_open_user(&listener->bus_) < 0 ||
         sd_bus_add_match(listener->bus_, nullptr, rule.c_str(), &BusSignalListener::dispatch,
-                         listener.get()) < 0) {
+                         listener.get()) < 0 ||
+        (first && !first(listener->bus_))) {
       return nullptr;
     }
+    listener->last_ = std::move(last);
     listener->thread_ = std::thread([raw = listener.get()] { raw->run(); });
     return listener;
   }
@@ -35,6 +41,9 @@ class BusSignalListener {
       const std::uint64_t one = 1;
       [[maybe_unused]] const auto written = write(stop_, &one, sizeof one);
       thread_.join();
+    }
+    if (last_) {
+      last_(bus_);
     }
     sd_bus_flush_close_unref(bus_);
     if (stop_ >= 0) {
@@ -70,6 +79,7 @@ class BusSignalListener {
   }
 
   OnSignal onSignal_;
+  OnBus last_;
   int stop_;
   sd_bus* bus_ = nullptr;
   std::thread thread_;

@@ -1,6 +1,3 @@
-#include <QDBusConnection>
-#include <QDBusMessage>
-
 #include "BusSignalListener.h"
 #include "DesktopKeyHolder.h"
 
@@ -27,54 +24,48 @@ std::optional<MediaKey> keyOf(std::string_view name) {
 // as a MediaPlayerKeyPressed signal naming it.
 class MediaPlayerKeysChannel final : public KeyDeliveryChannel {
  public:
-  MediaPlayerKeysChannel(QString service, QString path, QString interface)
-      : service_(std::move(service)), path_(std::move(path)), interface_(std::move(interface)) {}
+  MediaPlayerKeysChannel(const QString& service, const QString& path, const QString& interface)
+      : service_(service.toStdString()),
+        path_(path.toStdString()),
+        interface_(interface.toStdString()) {}
   ~MediaPlayerKeysChannel() override { close(); }
 
   bool open(Deliver deliver) override {
     close();
     // MATE's daemon tells every listener of every key: only those meant for Tonvara count.
-    listener_ = BusSignalListener::start(
-        "type='signal',sender='" + service_.toStdString() + "',path='" + path_.toStdString() +
-            "',interface='" + interface_.toStdString() + "',member='MediaPlayerKeyPressed'",
-        [deliver = std::move(deliver)](sd_bus_message* message) {
-          const char* application = nullptr;
-          const char* key = nullptr;
-          if (sd_bus_message_read(message, "ss", &application, &key) < 0 ||
-              std::string_view(application) != kApplication) {
-            return;
-          }
-          if (const auto mediaKey = keyOf(key)) {
-            deliver(*mediaKey);
-          }
-        });
+    const std::string rule = "type='signal',sender='" + service_ + "',path='" + path_ +
+                             "',interface='" + interface_ + "',member='MediaPlayerKeyPressed'";
+    auto onSignal = [deliver = std::move(deliver)](sd_bus_message* message) {
+      const char* application = nullptr;
+      const char* key = nullptr;
+      if (sd_bus_message_read(message, "ss", &application, &key) < 0 ||
+          std::string_view(application) != kApplication) {
+        return;
+      }
+      if (const auto mediaKey = keyOf(key)) {
+        deliver(*mediaKey);
+      }
+    };
+    // csd sends the keys only to the connection that grabbed them: grab on the listening one.
     // Time 0: now, so that this grab is the newest.
-    if (!listener_ ||
-        !call(QStringLiteral("GrabMediaPlayerKeys"), {QString::fromLatin1(kApplication), 0U})) {
-      listener_.reset();
-      return false;
-    }
-    return true;
+    auto grab = [this](sd_bus* bus) { return call(bus, "GrabMediaPlayerKeys", "su", 0U); };
+    auto release = [this](sd_bus* bus) { return call(bus, "ReleaseMediaPlayerKeys", "s"); };
+    listener_ = BusSignalListener::start(rule, std::move(onSignal), grab, release);
+    return listener_ != nullptr;
   }
 
-  void close() override {
-    if (!listener_) {
-      return;
-    }
-    call(QStringLiteral("ReleaseMediaPlayerKeys"), {QString::fromLatin1(kApplication)});
-    listener_.reset();
-  }
+  void close() override { listener_.reset(); }
 
  private:
-  bool call(const QString& method, const QVariantList& arguments) const {
-    QDBusMessage message = QDBusMessage::createMethodCall(service_, path_, interface_, method);
-    message.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(message).type() == QDBusMessage::ReplyMessage;
+  template <typename... Time>
+  bool call(sd_bus* bus, const char* method, const char* types, Time... time) const {
+    return sd_bus_call_method(bus, service_.c_str(), path_.c_str(), interface_.c_str(), method,
+                              nullptr, nullptr, types, kApplication, time...) >= 0;
   }
 
-  const QString service_;
-  const QString path_;
-  const QString interface_;
+  const std::string service_;
+  const std::string path_;
+  const std::string interface_;
   std::unique_ptr<BusSignalListener> listener_;
 };
 
