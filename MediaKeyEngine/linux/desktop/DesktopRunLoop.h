@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "DesktopTap.h"
-#include "EventFd.h"
+#include "FileDescriptor.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
 
 namespace tonvara::linux_desktop {
@@ -33,7 +33,7 @@ class DesktopRunLoop final : public RunLoop {
   std::mutex mutex_;
   std::vector<std::shared_ptr<DesktopRunLoopSource>> sources_;
   bool stopped_ = false;
-  EventFd wake_;
+  linux_common::WakeSignal wake_;
 };
 
 }  // namespace tonvara::linux_desktop

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "EventFd.h"
+#include "FileDescriptor.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
 #include "MediaKeyEngine/MediaKey.h"
 
@@ -38,7 +38,7 @@ class DesktopTap final : public EventTapPort {
   std::atomic<bool> enabled_{true};
   std::mutex mutex_;
   std::vector<MediaKey> queued_;
-  EventFd inbox_;
+  linux_common::WakeSignal inbox_;
 };
 
 // Every tap made, so that a delivered key finds the installed one. Any thread.

@@ -82,7 +82,7 @@ class X11EventTap final : public EventTapPort {
   xcb_connection_t* const connection_;
   const EventTapCallBack callback_;
   void* const userInfo_;
-  WakeSignal wake_;
+  linux_common::WakeSignal wake_;
   std::optional<std::uint8_t> xkbFirstEvent_;
   std::optional<std::uint8_t> xinputOpcode_;
 

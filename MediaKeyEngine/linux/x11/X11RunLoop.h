@@ -57,7 +57,7 @@ class X11RunLoop final : public RunLoop {
   std::vector<std::shared_ptr<X11RunLoopSource>> sources_;
   int overdue_ = 0;  // questions given up on whose job has not yet finished
   bool stopped_ = false;
-  WakeSignal wake_;
+  linux_common::WakeSignal wake_;
 };
 
 }  // namespace tonvara::linux_x11

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace tonvara::linux_x11 {
+namespace tonvara::linux_common {
 
 // Owns one file descriptor and closes it.
 class FileDescriptor {
@@ -35,4 +35,4 @@ class WakeSignal {
   FileDescriptor fd_;
 };
 
-}  // namespace tonvara::linux_x11
+}  // namespace tonvara::linux_common

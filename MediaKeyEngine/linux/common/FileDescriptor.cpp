@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace tonvara::linux_x11 {
+namespace tonvara::linux_common {
 
 FileDescriptor::~FileDescriptor() {
   if (fd_ >= 0) {
@@ -36,4 +36,4 @@ void WakeSignal::drain() const {
   [[maybe_unused]] const auto readBytes = read(fd_.get(), &count, sizeof count);
 }
 
-}  // namespace tonvara::linux_x11
+}  // namespace tonvara::linux_common
