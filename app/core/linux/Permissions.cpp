@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace tonvara::Permissions {
@@ -21,18 +22,22 @@ constexpr auto kHelpAnchor = "freeing-the-media-keys";
 struct ShortcutSettings {
   const char* desktop;  // as XDG_CURRENT_DESKTOP names it
   const char* program;
-  QStringList arguments;
+  const char* page;  // its one argument; nullptr for none
   const char* name;  // as its users know it
 };
 
-const std::vector<ShortcutSettings>& shortcutSettings() {
-  static const std::vector<ShortcutSettings> all{
-      {"GNOME", "gnome-control-center", {QStringLiteral("keyboard")}, "GNOME Settings"},
-      {"KDE", "systemsettings", {QStringLiteral("kcm_keys")}, "KDE System Settings"},
-      {"KDE", "systemsettings5", {QStringLiteral("kcm_keys")}, "KDE System Settings"},
-      {"XFCE", "xfce4-keyboard-settings", {}, "Xfce Keyboard Settings"},
-  };
-  return all;
+// Plain constants, never destroyed: a lookup on a worker thread may outlive the main function.
+constexpr std::array<ShortcutSettings, 4> kShortcutSettings{{
+    {"GNOME", "gnome-control-center", "keyboard", "GNOME Settings"},
+    {"KDE", "systemsettings", "kcm_keys", "KDE System Settings"},
+    {"KDE", "systemsettings5", "kcm_keys", "KDE System Settings"},
+    {"XFCE", "xfce4-keyboard-settings", nullptr, "Xfce Keyboard Settings"},
+}};
+
+const std::array<ShortcutSettings, 4>& shortcutSettings() { return kShortcutSettings; }
+
+QStringList argumentsOf(const ShortcutSettings& settings) {
+  return settings.page != nullptr ? QStringList{QString::fromLatin1(settings.page)} : QStringList{};
 }
 
 // The first settings that `take` accepts, the running desktop's own tried first.
@@ -55,7 +60,7 @@ QString installed(const ShortcutSettings& settings, const Desktop& desktop) {
 bool openShortcutSettings(const Desktop& desktop) {
   return firstTaken(desktop, [&](const ShortcutSettings& settings) {
            const QString program = installed(settings, desktop);
-           return !program.isEmpty() && desktop.startDetached(program, settings.arguments);
+           return !program.isEmpty() && desktop.startDetached(program, argumentsOf(settings));
          }) != nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include "GSettingsKeys.h"
 #include "GnomeSession.h"
 #include "SavedDesktopKeys.h"
+#include "QtThreadSanitizerSuppressions.h"  // GLib, GIO and QtDBus are uninstrumented
 
 namespace tonvara::testing {
 namespace {

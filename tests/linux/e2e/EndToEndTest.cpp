@@ -130,8 +130,8 @@ TEST_F(EndToEndTest, PressesWhileThePlayerStartsLaunchItOnce) {
   }
   EXPECT_THAT(desktop_->settle(), IsEmpty());
   std::this_thread::sleep_for(1s);  // time for a second instance to show up
+  // Eight toggles spread over the launch may end either way: only the count is certain.
   EXPECT_EQ(players(), 1U);
-  EXPECT_TRUE(desktop_->waitForStatus("Playing"));
 }
 
 // One process per row: GIO reads the desktop entries once and follows their changes only later.
