@@ -47,5 +47,5 @@ run: configure
 
 # A Debian package in build/$(PRESET)/: install it with `sudo apt-get install ./tonvara_*.deb`.
 package: configure
-	cmake --build --preset $(PRESET) -j $(JOBS) --target tonvara
+	cmake --build --preset $(PRESET) -j $(JOBS) --target tonvara tonvara-key
 	cd build/$(PRESET) && cpack

@@ -10,11 +10,16 @@
 
 int main(int argc, char** argv) {
   using namespace tonvara::keyclient;
+  constexpr auto kUsage =
+      "usage: tonvara-key --media-key play|pause|next|previous|stop|forward|rewind\n";
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   const auto command =
       argc == 3 && std::string_view(argv[1]) == "--media-key" ? keyCommand(argv[2]) : std::nullopt;
   if (!command) {
-    std::fputs("usage: tonvara-key --media-key play|pause|next|previous|stop|forward|rewind\n",
-               stderr);
+    std::fputs(kUsage, stderr);
     return 2;
   }
   switch (handToRunningInstance(command->name)) {
