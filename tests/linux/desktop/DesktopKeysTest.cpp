@@ -8,8 +8,9 @@
 #include "DesktopKeyTakeover.h"
 #include "GSettingsKeys.h"
 #include "GnomeSession.h"
-#include "SavedDesktopKeys.h"
+#include "Mpv.h"
 #include "QtThreadSanitizerSuppressions.h"  // GLib, GIO and QtDBus are uninstrumented
+#include "SavedDesktopKeys.h"
 
 namespace tonvara::testing {
 namespace {
@@ -150,17 +151,21 @@ std::unique_ptr<ChildProcess> startTonvara() {
       .environment = {{"XDG_CURRENT_DESKTOP", "GNOME"},
                       {"XDG_SESSION_TYPE", "wayland"},
                       {"XDG_DATA_DIRS", "/nowhere"},
+                      {"XDG_DATA_HOME", session->dir() + "/data"},
                       {"GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas"}},
       .stderrPath = session->dir() + "/log"});
+}
+
+void agreedInAnEarlierRun(const std::string& settings = "") {
+  std::filesystem::create_directories(session->dir() + "/config/tonvara");
+  std::ofstream(session->dir() + "/config/tonvara/com.tonvara.app.json")
+      << R"({"desktopKeysTaken": true, "accessSetupCompleted": true)" << settings << "}";
 }
 
 TEST_F(Desktop, AKilledTonvaraLeavesADesktopTheNextStartPutsRight) {
   GnomeSession::set(kKeys, "play", "['<Super>p']");
   const auto before = gnomeKeys();
-  std::filesystem::create_directories(session->dir() + "/config/tonvara");
-  std::ofstream(session->dir() + "/config/tonvara/com.tonvara.app.json")
-      << R"({"desktopKeysTaken": true, "accessSetupCompleted": true})";  // the user agreed in an
-                                                                         // earlier run
+  agreedInAnEarlierRun();
   auto tonvara = startTonvara();
   ASSERT_TRUE(waitFor(taken, 10s));
   EXPECT_EQ(gnomeKeys()["ours"], "\"'" TONVARA_KEY "' --media-key play\"");
@@ -182,6 +187,39 @@ TEST_F(Desktop, AKilledTonvaraLeavesADesktopTheNextStartPutsRight) {
   ASSERT_TRUE(waitFor(taken, 10s));
   tonvara->stop();
   EXPECT_EQ(gnomeKeys(), before) << "quitting gives them back";
+}
+
+// GNOME's key runs Tonvara's binding, whose client hands it to the running Tonvara's engine.
+TEST_F(Desktop, PlayPressedOnGnomeWaylandReachesTheDefaultPlayerThroughTheRunningTonvara) {
+  if (!std::filesystem::exists(kGsd) || !Mpv::available() || !canMakeTone()) {
+    GTEST_SKIP() << "needs gnome-settings-daemon, sox, and mpv with its MPRIS plugin";
+  }
+  const std::string dir = session->dir();
+  // Passing keys while no player runs: Tonvara holds them only once it sees mpv.
+  agreedInAnEarlierRun(R"(, "whenNotRunning": "passThrough")");
+  std::filesystem::create_directories(dir + "/data/applications");
+  std::ofstream(dir + "/data/applications/mpv.desktop")
+      << "[Desktop Entry]\nType=Application\nName=mpv\nExec=mpv %U\n";
+  std::ofstream(dir + "/config/mimeapps.list")
+      << "[Default Applications]\naudio/mpeg=mpv.desktop\n";
+  const auto tone = makeTone(dir);
+  ASSERT_TRUE(tone);
+  const Mpv player(session->bus().address(), {"--loop-file=inf", *tone}, dir + "/mpv.log");
+  const auto status = [](const std::string& name) { return session->bus().playbackStatus(name); };
+  ASSERT_TRUE(waitFor([&] { return status(Mpv::kBusName) == "Playing"; }, 10s));
+  const auto tonvara = startTonvara();
+  ASSERT_TRUE(waitFor(taken, 10s));
+  // Started last and playing, it is the one the desktop's own action would toggle.
+  const Mpv other(session->bus().address(), {"--loop-file=inf", *tone}, dir + "/other.log");
+  const std::string otherName = Mpv::kBusName + ".instance"s + std::to_string(other.pid());
+  ASSERT_TRUE(waitFor([&] { return status(otherName) == "Playing"; }, 10s));
+  FakeShell shell;  // gsd, started now, grabs Play only for Tonvara's binding
+  const auto gsd = session->start(kGsd);
+  for (const char* expected : {"Paused", "Playing"}) {
+    ASSERT_TRUE(waitFor([&] { return shell.newest(kPlay) != 0; }, 10s) && shell.press(kPlay));
+    EXPECT_TRUE(waitFor([&] { return status(Mpv::kBusName) == expected; }, 5s)) << expected;
+  }
+  EXPECT_EQ(status(otherName), "Playing") << "the key went to the desktop's choice as well";
 }
 
 }  // namespace

@@ -104,6 +104,7 @@ class GnomeSession {
   }
 
   const std::string& dir() const { return dir_; }
+  const DbusSession& bus() const { return bus_; }
   std::unique_ptr<ChildProcess> start(const std::string& program) {
     return std::make_unique<ChildProcess>(ChildProcess::Options{
         .argv = {program}, .environment = {{"DISPLAY", display_}}, .stderrPath = dir_ + "/log"});
