@@ -25,13 +25,7 @@ std::shared_ptr<RunLoopSource> DesktopEventTapPlatform::createRunLoopSource(
 }
 
 std::shared_ptr<RunLoop> DesktopEventTapPlatform::currentRunLoop() {
-  thread_local std::weak_ptr<DesktopRunLoop> threadLoop;
-  auto loop = threadLoop.lock();
-  if (!loop) {
-    loop = std::make_shared<DesktopRunLoop>();
-    threadLoop = loop;
-  }
-  return loop;
+  return linux_common::currentThreadLoop<DesktopRunLoop>();
 }
 
 void DesktopEventTapPlatform::enableTap(EventTapPort& port, bool enable) {

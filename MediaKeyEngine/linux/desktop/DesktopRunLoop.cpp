@@ -7,14 +7,10 @@
 namespace tonvara::linux_desktop {
 
 void DesktopRunLoop::addSource(const std::shared_ptr<RunLoopSource>& source) {
-  auto desktopSource = std::dynamic_pointer_cast<DesktopRunLoopSource>(source);
-  if (!desktopSource || !desktopSource->tap()) {
-    return;
-  }
   {
     std::lock_guard lock(mutex_);
-    if (std::find(sources_.begin(), sources_.end(), desktopSource) == sources_.end()) {
-      sources_.push_back(std::move(desktopSource));
+    if (!sources_.add(source)) {
+      return;
     }
   }
   wake_.signal();
@@ -23,7 +19,7 @@ void DesktopRunLoop::addSource(const std::shared_ptr<RunLoopSource>& source) {
 void DesktopRunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source) {
   {
     std::lock_guard lock(mutex_);
-    std::erase_if(sources_, [&](const auto& known) { return known == source; });
+    sources_.remove(source);
   }
   wake_.signal();
 }
@@ -37,7 +33,7 @@ void DesktopRunLoop::run() {
       if (stopped_) {
         return;
       }
-      sources = sources_;
+      sources = sources_.list();
     }
     descriptors.assign(1, pollfd{wake_.fd(), POLLIN, 0});
     for (const auto& source : sources) {

@@ -7,18 +7,12 @@
 #include "DesktopTap.h"
 #include "FileDescriptor.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
+#include "TapSources.h"
 
 namespace tonvara::linux_desktop {
 
 // A tap's port as something a run loop watches.
-class DesktopRunLoopSource final : public RunLoopSource {
- public:
-  explicit DesktopRunLoopSource(std::shared_ptr<DesktopTap> tap) : tap_(std::move(tap)) {}
-  const std::shared_ptr<DesktopTap>& tap() const { return tap_; }
-
- private:
-  std::shared_ptr<DesktopTap> tap_;
-};
+using DesktopRunLoopSource = linux_common::TapSource<DesktopTap>;
 
 // The tap thread's loop: poll() on the inboxes of its sources, the callbacks on the thread of
 // run(). Stops are sticky: a stop before run() ends that run() at once.
@@ -31,7 +25,7 @@ class DesktopRunLoop final : public RunLoop {
 
  private:
   std::mutex mutex_;
-  std::vector<std::shared_ptr<DesktopRunLoopSource>> sources_;
+  linux_common::TapSources<DesktopTap> sources_;
   bool stopped_ = false;
   linux_common::WakeSignal wake_;
 };

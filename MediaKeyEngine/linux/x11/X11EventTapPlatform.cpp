@@ -42,13 +42,7 @@ std::shared_ptr<RunLoopSource> X11EventTapPlatform::createRunLoopSource(
 }
 
 std::shared_ptr<RunLoop> X11EventTapPlatform::currentRunLoop() {
-  thread_local std::weak_ptr<X11RunLoop> threadLoop;
-  auto loop = threadLoop.lock();
-  if (!loop) {
-    loop = std::make_shared<X11RunLoop>();
-    threadLoop = loop;
-  }
-  return loop;
+  return linux_common::currentThreadLoop<X11RunLoop>();
 }
 
 void X11EventTapPlatform::enableTap(EventTapPort& port, bool enable) {

@@ -11,14 +11,10 @@
 namespace tonvara::linux_x11 {
 
 void X11RunLoop::addSource(const std::shared_ptr<RunLoopSource>& source) {
-  auto x11Source = std::dynamic_pointer_cast<X11RunLoopSource>(source);
-  if (!x11Source || !x11Source->tap()) {
-    return;
-  }
   {
     std::lock_guard lock(mutex_);
-    if (std::find(sources_.begin(), sources_.end(), x11Source) == sources_.end()) {
-      sources_.push_back(std::move(x11Source));
+    if (!sources_.add(source)) {
+      return;
     }
   }
   wake_.signal();
@@ -27,7 +23,7 @@ void X11RunLoop::addSource(const std::shared_ptr<RunLoopSource>& source) {
 void X11RunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source) {
   {
     std::lock_guard lock(mutex_);
-    std::erase_if(sources_, [&](const auto& known) { return known == source; });
+    sources_.remove(source);
   }
   wake_.signal();
 }
@@ -112,7 +108,7 @@ void X11RunLoop::readEvents() {
       if (stopped_) {
         return;
       }
-      sources = sources_;
+      sources = sources_.list();
     }
     // Events may already sit in a connection's queue, where poll() cannot see them.
     for (const auto& source : sources) {

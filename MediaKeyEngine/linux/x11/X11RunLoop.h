@@ -11,20 +11,14 @@
 
 #include "FileDescriptor.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
+#include "TapSources.h"
 
 namespace tonvara::linux_x11 {
 
 class X11EventTap;
 
 // A tap's port as something a run loop watches.
-class X11RunLoopSource final : public RunLoopSource {
- public:
-  explicit X11RunLoopSource(std::shared_ptr<X11EventTap> tap) : tap_(std::move(tap)) {}
-  const std::shared_ptr<X11EventTap>& tap() const { return tap_; }
-
- private:
-  std::shared_ptr<X11EventTap> tap_;
-};
+using X11RunLoopSource = linux_common::TapSource<X11EventTap>;
 
 // The tap thread's loop. A reader thread of its own waits in poll() on the X connections of the
 // sources and answers each frozen key press; the callbacks run here, on the thread of run(), as
@@ -54,7 +48,7 @@ class X11RunLoop final : public RunLoop {
   std::condition_variable jobsReady_;
   std::condition_variable answered_;
   std::deque<std::function<void()>> jobs_;
-  std::vector<std::shared_ptr<X11RunLoopSource>> sources_;
+  linux_common::TapSources<X11EventTap> sources_;
   int overdue_ = 0;  // questions given up on whose job has not yet finished
   bool stopped_ = false;
   linux_common::WakeSignal wake_;
