@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <mutex>
 #include <variant>
 
@@ -307,6 +309,63 @@ TEST_F(DesktopKeysTest, CinnamonDaemonHandsKeysToTonvaraOnlyWhileItIsTheNewestGr
   EXPECT_EQ(wayland->holder->read(), QJsonObject{});
   EXPECT_TRUE(wayland->holder->release());
   EXPECT_EQ(x11->holder->read(), shortcuts);
+}
+
+// A stand-in mate-settings-daemon: records the calls, and its Press(application, key) broadcasts
+// the key as MATE does, to every listener.
+constexpr char kMatePath[] = "/org/mate/SettingsDaemon/MediaKeys";
+constexpr char kMateInterface[] = "org.mate.SettingsDaemon.MediaKeys";
+std::mutex mateLock;
+
+int mateDaemon(sd_bus_message* call, void* calls, sd_bus_error* /*error*/) {
+  const std::string method = sd_bus_message_get_member(call);
+  const char *application = "", *key = "";
+  sd_bus_message_read(call, "s", &application);
+  if (method == "Press" && sd_bus_message_read(call, "s", &key) > 0)
+    sd_bus_emit_signal(sd_bus_message_get_bus(call), kMatePath, kMateInterface,
+                       "MediaPlayerKeyPressed", "ss", application, key);
+  else
+    (std::lock_guard(mateLock),
+     *static_cast<std::string*>(calls) += method + " " + application + ";");
+  return sd_bus_reply_method_return(call, nullptr);
+}
+
+TEST_F(DesktopKeysTest, MateBroadcastReachesTonvaraOnlyForItsOwnKeysAndCloseReleasesTheGrab) {
+  std::string calls;
+  sd_bus* bus = nullptr;
+  ASSERT_GE(sd_bus_new(&bus), 0);
+  const std::unique_ptr<sd_bus, decltype(&sd_bus_flush_close_unref)> daemon(
+      bus, &sd_bus_flush_close_unref);
+  ASSERT_TRUE(sd_bus_set_address(bus, desktop_->bus().address().c_str()) >= 0 &&
+              sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+              sd_bus_add_object(bus, nullptr, kMatePath, mateDaemon, &calls) >= 0 &&
+              sd_bus_request_name(bus, "org.mate.SettingsDaemon", 0) >= 0);
+  std::jthread serving([bus](const std::stop_token& stop) {
+    while (!stop.stop_requested() && sd_bus_process(bus, nullptr) >= 0) sd_bus_wait(bus, 20'000);
+  });
+  const auto called = [&] { return std::lock_guard(mateLock), calls; };
+  const auto broadcast = [](const char* application, std::initializer_list<const char*> keys) {
+    for (const char* key : keys)
+      QDBusConnection::sessionBus().call(
+          QDBusMessage::createMethodCall(QStringLiteral("org.mate.SettingsDaemon"), kMatePath,
+                                         kMateInterface, QStringLiteral("Press"))
+          << application << key);
+  };
+  const auto mate = desktopkeys::recogniseDesktop({{}, QStringLiteral("MATE"), "x11"}, {});
+  ASSERT_TRUE(mate && mate->channel && mate->channel->open([this](MediaKey key) {
+    return std::lock_guard(mutex_), keys_.push_back(key);
+  }));
+  EXPECT_EQ(called(), "GrabMediaPlayerKeys Tonvara;");
+  // Rewind last: once it is in, every earlier broadcast has been handled.
+  broadcast("Tonvara", {"Play", "FastForward"});
+  broadcast("OtherApp", {"Next"});
+  broadcast("Tonvara", {"Stop", "Rewind"});
+  EXPECT_EQ(delivered(3), (Keys{MediaKey::playPause, MediaKey::next, MediaKey::previous}));
+  mate->channel->close();
+  EXPECT_EQ(called(), "GrabMediaPlayerKeys Tonvara;ReleaseMediaPlayerKeys Tonvara;")
+      << "MATE keeps a vanished grabber's grab: close must release it";
+  broadcast("Tonvara", {"Next"});
+  EXPECT_FALSE(waitFor([&] { return std::lock_guard(mutex_), keys_.size() > 3; }, 300ms));
 }
 }  // namespace
 }  // namespace tonvara::testing
