@@ -65,28 +65,46 @@ class GSettingsKeyHolder final : public DesktopKeyHolder {
   }
 
   bool release() override {
-    const GSettingsHandle settings(keys_.schema);
-    if (!settings) {
-      return false;
-    }
-    // One change for the daemon to act on, not one per key.
-    g_settings_delay(settings.get());
-    bool ok = true;
-    for (const auto& key : present(settings)) {
-      GVariant* current = g_settings_get_value(settings.get(), key.constData());
+    return changeEach([](GSettings* settings, const char* key) {
+      GVariant* current = g_settings_get_value(settings, key);
       const GVariantType* type = g_variant_get_type(current);
       GVariant* empty = g_variant_type_equal(type, G_VARIANT_TYPE_STRING)
                             ? g_variant_new_string("")
                             : g_variant_new_array(g_variant_type_element(type), nullptr, 0);
-      ok = g_settings_set_value(settings.get(), key.constData(), empty) && ok;
+      const bool set = g_settings_set_value(settings, key, empty);
       g_variant_unref(current);
-    }
-    g_settings_apply(settings.get());
-    syncSettings();
-    return ok;
+      return set;
+    });
   }
 
   bool restore(const QJsonObject& saved) override {
+    return changeEach([&saved](GSettings* settings, const char* key) {
+      const QJsonValue value = saved.value(QString::fromUtf8(key));
+      if (value.isUndefined()) {
+        return true;  // not saved: never changed
+      }
+      if (value.isNull()) {
+        g_settings_reset(settings, key);
+        return true;
+      }
+      GVariant* current = g_settings_get_value(settings, key);
+      GVariant* parsed =
+          g_variant_parse(g_variant_get_type(current), value.toString().toUtf8().constData(),
+                          nullptr, nullptr, nullptr);
+      g_variant_unref(current);
+      const bool set = parsed != nullptr && g_settings_set_value(settings, key, parsed);
+      if (parsed != nullptr) {
+        g_variant_unref(parsed);
+      }
+      return set;
+    });
+  }
+
+ private:
+  // Changes every key of the schema this version has, as one change for the daemon to act on
+  // rather than one per key; false when the schema is missing or any key refused.
+  template <typename Change>
+  bool changeEach(Change change) {
     const GSettingsHandle settings(keys_.schema);
     if (!settings) {
       return false;
@@ -94,30 +112,13 @@ class GSettingsKeyHolder final : public DesktopKeyHolder {
     g_settings_delay(settings.get());
     bool ok = true;
     for (const auto& key : present(settings)) {
-      const QJsonValue value = saved.value(QString::fromUtf8(key));
-      if (value.isUndefined()) {
-        continue;  // not saved: never changed
-      }
-      if (value.isNull()) {
-        g_settings_reset(settings.get(), key.constData());
-        continue;
-      }
-      GVariant* current = g_settings_get_value(settings.get(), key.constData());
-      GVariant* parsed =
-          g_variant_parse(g_variant_get_type(current), value.toString().toUtf8().constData(),
-                          nullptr, nullptr, nullptr);
-      g_variant_unref(current);
-      ok = parsed != nullptr && g_settings_set_value(settings.get(), key.constData(), parsed) && ok;
-      if (parsed != nullptr) {
-        g_variant_unref(parsed);
-      }
+      ok = change(settings.get(), key.constData()) && ok;
     }
     g_settings_apply(settings.get());
     syncSettings();
     return ok;
   }
 
- private:
   QList<QByteArray> present(const GSettingsHandle& settings) const {
     QList<QByteArray> result;
     for (const auto& key : keys_.keys) {
