@@ -165,7 +165,7 @@ TEST_F(EndToEndTest, AHungPlayerCostsNoKeyAndPlayerOrBusMayDieMidCommand) {
   auto player = desktop_->startPlayer();
   buildRouter(kPassing);
   ASSERT_TRUE(waitForRunning(true));
-  ::kill(player->pid(), SIGSTOP);
+  player->suspend();
   const auto started = std::chrono::steady_clock::now();
   EXPECT_THAT(type(kPlay), IsEmpty());
   EXPECT_EQ(type(kZ), kPassed);

@@ -235,7 +235,7 @@ TEST_F(MprisTest, CommandsReachMpvAndAHungOrLostPlayerCostsOneTimeoutAtMost) {
   }
   EXPECT_EQ(fds(), descriptors);
   EXPECT_FALSE(platform->scriptableApplication(kMusic)->respondsToSelector("stop"));
-  ::kill(mpv.pid(), SIGSTOP);
+  mpv.suspend();
   const auto start = Clock::now();
   platform->scriptableApplication(kMusic)->performSelector("playpause");
   EXPECT_EQ(platform->isPlayerPlaying(kMusic), std::nullopt);

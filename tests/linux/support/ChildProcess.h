@@ -97,6 +97,14 @@ class ChildProcess {
     pid_ = -1;
     return status_;
   }
+  // SIGSTOP, returning once every thread has stopped: until then another thread may still answer.
+  void suspend() {
+    int status = 0;
+    if (isRunning() && ::kill(pid_, SIGSTOP) == 0 && waitpid(pid_, &status, WUNTRACED) == pid_ &&
+        !WIFSTOPPED(status)) {
+      status_ = status;
+    }
+  }
   // SIGKILL at once, as a crash would.
   void kill() {
     int status = 0;
