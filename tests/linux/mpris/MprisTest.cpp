@@ -263,6 +263,7 @@ TEST_F(MprisTest, OnlyTheBusRefusalDeniesAndTheCheckNeverWaits) {
     EXPECT_EQ(platform->determinePermissionToAutomate(kMusic, true), expected) << name;
   }
   // A player that never answers: the check answers at once, asks it once, and catches up later.
+  ASSERT_TRUE(waitFor([&] { return platform->runningApplications(kMusic).empty(); }, 5s));
   FakePlayer hung(bus_->address(), {kPrefix + "hung"}, "org.example.Player", FakePlayer::never);
   ASSERT_TRUE(waitFor([&] { return platform->runningApplications(kMusic).size() == 1; }, 5s));
   const auto start = Clock::now();
