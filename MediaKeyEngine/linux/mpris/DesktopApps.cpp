@@ -1,10 +1,12 @@
 #include "mpris/DesktopApps.h"
 
 #include <gio/gdesktopappinfo.h>
+#include <spawn.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <memory>
+#include <system_error>
 
 namespace tonvara::mpris {
 
@@ -59,6 +61,134 @@ void inNewSession(gpointer /*unused*/) {
 
 void keepPid(GDesktopAppInfo* /*info*/, GPid pid, gpointer result) {
   static_cast<SpawnResult*>(result)->pid = pid;
+}
+
+SpawnResult spawnThroughGio(GDesktopAppInfo* info, const std::string& path,
+                            const std::optional<std::string>& busAddress) {
+  SpawnResult result;
+  const GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
+  if (busAddress) {
+    g_app_launch_context_setenv(context.get(), "DBUS_SESSION_BUS_ADDRESS", busAddress->c_str());
+  }
+  GError* rawError = nullptr;
+  const bool launched =
+      g_desktop_app_info_launch_uris_as_manager(
+          info, nullptr, context.get(),
+          static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), &inNewSession,
+          nullptr, &keepPid, &result, &rawError) != FALSE;
+  const ErrorPtr error(rawError);
+  if (!launched || result.pid <= 0) {
+    result.error = error ? error->message : "cannot start " + path;
+    result.pid = -1;
+  }
+  return result;
+}
+
+std::string shellQuoted(const char* text) {
+  const std::unique_ptr<gchar, decltype(&g_free)> quoted(g_shell_quote(text), &g_free);
+  return quoted.get();
+}
+
+// The Exec line split as GIO splits it for a launch without files: %f %F %u %U and the deprecated
+// codes vanish, %i %c %k become the icon option, the name and the entry's file, %% a percent sign.
+std::optional<std::vector<std::string>> commandOf(GDesktopAppInfo* info, const std::string& path) {
+  const char* exec = g_app_info_get_commandline(G_APP_INFO(info));
+  if (exec == nullptr) {
+    return std::nullopt;
+  }
+  const std::unique_ptr<gchar, decltype(&g_free)> icon(
+      g_desktop_app_info_get_string(info, G_KEY_FILE_DESKTOP_KEY_ICON), &g_free);
+  std::string line;
+  for (const char* c = exec; *c != '\0'; ++c) {
+    if (*c != '%' || c[1] == '\0') {
+      line += *c;
+      continue;
+    }
+    switch (*++c) {
+      case '%':
+        line += '%';
+        break;
+      case 'c':
+        line += shellQuoted(g_app_info_get_name(G_APP_INFO(info)));
+        break;
+      case 'k':
+        line += shellQuoted(path.c_str());
+        break;
+      case 'i':
+        line += icon ? "--icon " + shellQuoted(icon.get()) : "";
+        break;
+      default:
+        break;
+    }
+  }
+  gchar** parsed = nullptr;
+  if (g_shell_parse_argv(line.c_str(), nullptr, &parsed, nullptr) == FALSE) {
+    return std::nullopt;
+  }
+  const std::unique_ptr<gchar*, decltype(&g_strfreev)> owned(parsed, &g_strfreev);
+  std::vector<std::string> argv;
+  for (gchar** argument = parsed; *argument != nullptr; ++argument) {
+    argv.emplace_back(*argument);
+  }
+  return argv;
+}
+
+// posix_spawn rather than GLib's fork and exec: GLib 2.74 leaves the pipe it waits on for the
+// exec open across exec, so a process another thread starts meanwhile inherits it and the launch
+// then waits as long as that process lives.
+SpawnResult spawnCommand(const std::vector<std::string>& argv, const std::string& directory,
+                         const std::optional<std::string>& busAddress) {
+  std::vector<std::string> environment;
+  constexpr std::string_view kBusVariable = "DBUS_SESSION_BUS_ADDRESS=";
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (!busAddress || !std::string_view(*variable).starts_with(kBusVariable)) {
+      environment.emplace_back(*variable);
+    }
+  }
+  if (busAddress) {
+    environment.push_back(std::string(kBusVariable) + *busAddress);
+  }
+  const auto pointers = [](std::vector<std::string>& strings) {
+    std::vector<char*> list;
+    list.reserve(strings.size() + 1);
+    for (auto& text : strings) {
+      list.push_back(text.data());
+    }
+    list.push_back(nullptr);
+    return list;
+  };
+  auto arguments = argv;
+  auto argumentList = pointers(arguments);
+  auto environmentList = pointers(environment);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (!directory.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  }
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &pipe);
+  // Its own session: the player outlives us and our terminal.
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  SpawnResult result;
+  const int error = posix_spawnp(&result.pid, argumentList.front(), &actions, &attributes,
+                                 argumentList.data(), environmentList.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) {
+    result.pid = -1;
+    result.error = "cannot start " + argv.front() + ": " + std::system_category().message(error);
+  }
+  return result;
 }
 
 }  // namespace
@@ -125,32 +255,25 @@ std::optional<LaunchableEntry> readLaunchableEntry(const std::string& path) {
 }
 
 SpawnResult spawnEntry(const std::string& path, const std::optional<std::string>& busAddress) {
-  SpawnResult result;
   const auto file = loadKeyFile(path);
   // Made from the key file rather than by ID, GIO runs the Exec line even for a D-Bus
   // activatable entry.
   const GObjectPtr<GDesktopAppInfo> info(file ? g_desktop_app_info_new_from_keyfile(file.get())
                                               : nullptr);
   if (!info) {
-    result.error = "not a launchable application: " + path;
-    return result;
+    return {.error = "not a launchable application: " + path};
   }
-  const GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
-  if (busAddress) {
-    g_app_launch_context_setenv(context.get(), "DBUS_SESSION_BUS_ADDRESS", busAddress->c_str());
+  // GIO knows which terminal to run such a player in.
+  if (g_desktop_app_info_get_boolean(info.get(), G_KEY_FILE_DESKTOP_KEY_TERMINAL) != FALSE) {
+    return spawnThroughGio(info.get(), path, busAddress);
   }
-  GError* rawError = nullptr;
-  const bool launched =
-      g_desktop_app_info_launch_uris_as_manager(
-          info.get(), nullptr, context.get(),
-          static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), &inNewSession,
-          nullptr, &keepPid, &result, &rawError) != FALSE;
-  const ErrorPtr error(rawError);
-  if (!launched || result.pid <= 0) {
-    result.error = error ? error->message : "cannot start " + path;
-    result.pid = -1;
+  const auto argv = commandOf(info.get(), path);
+  if (!argv) {
+    return {.error = "not a launchable application: " + path};
   }
-  return result;
+  const std::unique_ptr<gchar, decltype(&g_free)> directory(
+      g_desktop_app_info_get_string(info.get(), G_KEY_FILE_DESKTOP_KEY_PATH), &g_free);
+  return spawnCommand(*argv, directory ? directory.get() : "", busAddress);
 }
 
 }  // namespace tonvara::mpris
