@@ -12,6 +12,8 @@
 #include <array>
 #include <vector>
 
+#include "MediaKeyEngine/WorkQueue.h"
+
 namespace tonvara::Permissions {
 
 namespace {
@@ -103,7 +105,13 @@ Desktop currentDesktop() {
   };
 }
 
-void open(const QString& address) { open(address, currentDesktop()); }
+void open(const QString& address) {
+  // Searching PATH and starting a program wait on the disk and on the child: not on the main
+  // thread.
+  DispatchQueue::global(QualityOfService::userInitiated)->async([address] {
+    open(address, currentDesktop());
+  });
+}
 
 QString settingsAppName(const Desktop& desktop) {
   const auto* settings = firstTaken(desktop, [&](const ShortcutSettings& candidate) {
