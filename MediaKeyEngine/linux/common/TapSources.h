@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <vector>
 
+#include "FileDescriptor.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
 
 // What the Linux capture backends' run loops share beyond their waiting.
@@ -44,6 +46,35 @@ class TapSources {
 
  private:
   std::vector<std::shared_ptr<Source>> list_;
+};
+
+// A loop that polls its sources' descriptors beside `wake_`, which wakes it whenever the sources
+// change or it is stopped. `mutex_` guards the sources, `stopped_` and whatever the loop adds.
+template <typename Tap>
+class TapRunLoop : public RunLoop {
+ public:
+  void addSource(const std::shared_ptr<RunLoopSource>& source) final {
+    {
+      std::lock_guard lock(mutex_);
+      if (!sources_.add(source)) {
+        return;
+      }
+    }
+    wake_.signal();
+  }
+  void removeSource(const std::shared_ptr<RunLoopSource>& source) final {
+    {
+      std::lock_guard lock(mutex_);
+      sources_.remove(source);
+    }
+    wake_.signal();
+  }
+
+ protected:
+  std::mutex mutex_;
+  TapSources<Tap> sources_;
+  bool stopped_ = false;
+  WakeSignal wake_;
 };
 
 // The calling thread's loop, made on first use and kept while anything holds it.

@@ -6,24 +6,6 @@
 
 namespace tonvara::linux_desktop {
 
-void DesktopRunLoop::addSource(const std::shared_ptr<RunLoopSource>& source) {
-  {
-    std::lock_guard lock(mutex_);
-    if (!sources_.add(source)) {
-      return;
-    }
-  }
-  wake_.signal();
-}
-
-void DesktopRunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source) {
-  {
-    std::lock_guard lock(mutex_);
-    sources_.remove(source);
-  }
-  wake_.signal();
-}
-
 void DesktopRunLoop::run() {
   std::vector<std::shared_ptr<DesktopRunLoopSource>> sources;
   std::vector<pollfd> descriptors;

@@ -10,24 +10,6 @@
 
 namespace tonvara::linux_x11 {
 
-void X11RunLoop::addSource(const std::shared_ptr<RunLoopSource>& source) {
-  {
-    std::lock_guard lock(mutex_);
-    if (!sources_.add(source)) {
-      return;
-    }
-  }
-  wake_.signal();
-}
-
-void X11RunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source) {
-  {
-    std::lock_guard lock(mutex_);
-    sources_.remove(source);
-  }
-  wake_.signal();
-}
-
 void X11RunLoop::run() {
   std::unique_lock lock(mutex_);
   if (stopped_) {

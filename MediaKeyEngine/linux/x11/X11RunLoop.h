@@ -9,7 +9,6 @@
 #include <optional>
 #include <vector>
 
-#include "FileDescriptor.h"
 #include "MediaKeyEngine/EventTapPlatform.h"
 #include "TapSources.h"
 
@@ -25,12 +24,10 @@ using X11RunLoopSource = linux_common::TapSource<X11EventTap>;
 // jobs the reader hands over. The reader never waits for a callback longer than its deadline, so
 // a stalled callback cannot keep the display's keyboard frozen. Stops are sticky: a stop before
 // run() ends that run() at once; run() returns once the reader has ended.
-class X11RunLoop final : public RunLoop {
+class X11RunLoop final : public linux_common::TapRunLoop<X11EventTap> {
  public:
   using Clock = std::chrono::steady_clock;
 
-  void addSource(const std::shared_ptr<RunLoopSource>& source) override;
-  void removeSource(const std::shared_ptr<RunLoopSource>& source) override;
   void run() override;
   void stop() override;
 
@@ -44,14 +41,10 @@ class X11RunLoop final : public RunLoop {
  private:
   void readEvents();
 
-  std::mutex mutex_;
   std::condition_variable jobsReady_;
   std::condition_variable answered_;
   std::deque<std::function<void()>> jobs_;
-  linux_common::TapSources<X11EventTap> sources_;
   int overdue_ = 0;  // questions given up on whose job has not yet finished
-  bool stopped_ = false;
-  linux_common::WakeSignal wake_;
 };
 
 }  // namespace tonvara::linux_x11
