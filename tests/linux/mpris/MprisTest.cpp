@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 
+#include <array>
 #include <fstream>
 
 #include "DbusSession.h"
@@ -273,6 +274,38 @@ TEST_F(MprisTest, OnlyTheBusRefusalDeniesAndTheCheckNeverWaits) {
   EXPECT_EQ(hung.identityCalls, 1);
   hung.identity = FakePlayer::answer;
   EXPECT_TRUE(waitFor([&] { return status() == kAutomationGranted; }, 5s));
+}
+
+// The Exec line as GIO would run it for a launch without files, in the entry's Path, on our bus,
+// holding none of our descriptors (a pipe left inheritable as GLib 2.74 leaves its own).
+TEST(SpawnEntry, ExpandsTheExecLineRunsItInPathAndLeaksNoDescriptor) {
+  TemporaryDirectory directory;
+  std::array<int, 2> pipe{};
+  ASSERT_EQ(::pipe2(pipe.data(), 0), 0);
+  const std::string path = directory.path() + "/stand-in.desktop";
+  const std::string leakCheck =
+      "[ -e /proc/self/fd/" + std::to_string(pipe[1]) + " ] && echo leaked";
+  const std::string script = "{ for a; do echo \"$a\"; done; echo \"$DBUS_SESSION_BUS_ADDRESS\"; " +
+                             leakCheck + "; } > out";
+  for (const auto& [exec, lines] :
+       {std::pair("sh -c '" + script + "' sh one %U \"two words\" %c %k %% %i",
+                  std::vector<std::string>{"one", "two words", "Stand In", path, "%", "--icon",
+                                           "tonvara-player", "unix:path=/nowhere"}),
+        std::pair("%U"s, std::vector<std::string>{})}) {
+    const std::string entry = "Name=Stand In\nIcon=tonvara-player\nPath=" + directory.path();
+    writeFile(path, "[Desktop Entry]\nType=Application\n" + entry + "\nExec=" + exec + "\n");
+    const auto spawned = mpris::spawnEntry(path, "unix:path=/nowhere");
+    EXPECT_EQ(spawned.pid < 0, lines.empty()) << exec << ": " << spawned.error;
+    int status = 0;
+    if (spawned.pid > 0 && waitpid(spawned.pid, &status, 0) == spawned.pid) {
+      std::ifstream out(directory.path() + "/out");
+      std::vector<std::string> written;
+      for (std::string line; std::getline(out, line);) written.push_back(line);
+      EXPECT_EQ(written, lines);
+    }
+  }
+  ::close(pipe[0]);
+  ::close(pipe[1]);
 }
 
 }  // namespace
