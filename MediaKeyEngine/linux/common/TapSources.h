@@ -71,6 +71,16 @@ class TapRunLoop : public RunLoop {
   }
 
  protected:
+  // Copies the sources into `sources`, unless the loop was stopped: false then.
+  bool sourcesUnlessStopped(std::vector<std::shared_ptr<TapSource<Tap>>>& sources) {
+    std::lock_guard lock(mutex_);
+    if (stopped_) {
+      return false;
+    }
+    sources = sources_.list();
+    return true;
+  }
+
   std::mutex mutex_;
   TapSources<Tap> sources_;
   bool stopped_ = false;

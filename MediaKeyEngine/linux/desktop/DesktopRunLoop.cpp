@@ -10,12 +10,8 @@ void DesktopRunLoop::run() {
   std::vector<std::shared_ptr<DesktopRunLoopSource>> sources;
   std::vector<pollfd> descriptors;
   for (;;) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopped_) {
-        return;
-      }
-      sources = sources_.list();
+    if (!sourcesUnlessStopped(sources)) {
+      return;
     }
     descriptors.assign(1, pollfd{wake_.fd(), POLLIN, 0});
     for (const auto& source : sources) {

@@ -85,12 +85,8 @@ void X11RunLoop::readEvents() {
   std::vector<std::shared_ptr<X11RunLoopSource>> sources;
   std::vector<pollfd> descriptors;
   for (;;) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopped_) {
-        return;
-      }
-      sources = sources_.list();
+    if (!sourcesUnlessStopped(sources)) {
+      return;
     }
     // Events may already sit in a connection's queue, where poll() cannot see them.
     for (const auto& source : sources) {
