@@ -201,14 +201,18 @@ void PlayerDirectory::disconnect() {
   }
 }
 
-void PlayerDirectory::reconnectIn(microseconds delay) {
-  if (reconnectTimer_ == nullptr) {
-    sd_event_add_time_relative(event_, &reconnectTimer_, CLOCK_MONOTONIC, usec(delay), 0,
-                               &onReconnect, this);
+void PlayerDirectory::armTimer(sd_event_source*& timer, microseconds delay,
+                               sd_event_time_handler_t handler) {
+  if (timer == nullptr) {
+    sd_event_add_time_relative(event_, &timer, CLOCK_MONOTONIC, usec(delay), 0, handler, this);
   } else {
-    sd_event_source_set_time_relative(reconnectTimer_, usec(delay));
-    sd_event_source_set_enabled(reconnectTimer_, SD_EVENT_ONESHOT);
+    sd_event_source_set_time_relative(timer, usec(delay));
+    sd_event_source_set_enabled(timer, SD_EVENT_ONESHOT);
   }
+}
+
+void PlayerDirectory::reconnectIn(microseconds delay) {
+  armTimer(reconnectTimer_, delay, &onReconnect);
 }
 
 int PlayerDirectory::onReconnect(sd_event_source* /*source*/, std::uint64_t /*usec*/,
@@ -313,13 +317,7 @@ void PlayerDirectory::armLaunchExpiry() {
   }
   const auto delay = std::chrono::duration_cast<microseconds>(*first + kLaunchFollowLimit -
                                                               std::chrono::steady_clock::now());
-  if (expiryTimer_ == nullptr) {
-    sd_event_add_time_relative(event_, &expiryTimer_, CLOCK_MONOTONIC, usec(delay), 0,
-                               &onLaunchExpired, this);
-  } else {
-    sd_event_source_set_time_relative(expiryTimer_, usec(delay));
-    sd_event_source_set_enabled(expiryTimer_, SD_EVENT_ONESHOT);
-  }
+  armTimer(expiryTimer_, delay, &onLaunchExpired);
 }
 
 int PlayerDirectory::onLaunchExpired(sd_event_source* /*source*/, std::uint64_t /*usec*/,

@@ -72,6 +72,9 @@ class PlayerDirectory {
   void run();
   void connect();
   void disconnect();
+  // Makes `timer` (once made, kept) call `handler` once, `delay` from now.
+  void armTimer(sd_event_source*& timer, std::chrono::microseconds delay,
+                sd_event_time_handler_t handler);
   void reconnectIn(std::chrono::microseconds delay);
   void takeRequests();
   void watchChild(Child child);
